@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/DialogControls.h"
+#include "audio/WaveStreamer.h"
+#include "hearing/SystemRandom.h"
+#include "records/PersonRecord.h"
+#include "records/RecordList.h"
+#include "support/Clock.h"
+#include "support/TextString.h"
+
+#include <atomic>
+#include <cstdint>
+
+class Canvas;
+struct CanvasRect;
+
+// The application object: the hearing test with its streamer, its records and the data file.
+// There is one of it in the program; tests build their own with fakes behind the seams.
+//
+// Threads: everything runs on the user-interface thread except FillBuffer, which runs on the
+// audio thread while the device plays. The fields both threads touch (flags, frequency, phase,
+// level) are atomic; the records are touched by the user-interface thread only.
+class HearingTest : public WaveStreamer {
+public:
+    static constexpr int ToneCount = 10;
+    // flags
+    static constexpr std::int32_t LeftEar = 1;
+    static constexpr std::int32_t RightEar = 2;
+    static constexpr std::int32_t Unsaved = 4;
+
+    HearingTest(WaveOutDevice& device, DialogControls& controls, Clock& clock);
+    ~HearingTest();
+
+    // Test procedure.
+    void Reset();
+    void NewTest();
+    void StartLeft();
+    void StartRight();
+    int NextTone();
+    static int FrequencyOf(int index);
+
+    // Tone synthesis (audio thread).
+    void FillBuffer(StereoFrame* frames) override;
+
+    // Records and the record list box.
+    const char* NameAt(std::int32_t index) const;
+    int FindByName(const char* name) const;
+    void FillRecordList(WindowHandle dialog);
+    void SelectRecord(WindowHandle dialog, std::int32_t index);
+    void StoreCurrent(WindowHandle dialog);
+    bool AskStoreLast(WindowHandle dialog);
+    void SetComparison(WindowHandle dialog, bool ticked);
+
+    // Data file.
+    void LoadRecords(const char* path);
+    static bool ParseRecordLine(const char* line, PersonRecord& record);
+    void SaveRecords();
+
+    // Audiogram: paints the chart into the item rectangle; always 1.
+    int DrawAudiogram(Canvas& canvas, const CanvasRect& item) const;
+
+    TextString dataPath;
+    RecordList records;
+    PersonRecord standard{};
+    PersonRecord comparison{};
+    std::atomic<std::int32_t> flags{0};
+    std::int32_t toneIndex = 0;
+    std::atomic<double> frequency{0.0};
+    std::atomic<double> phase{0.0};
+    std::atomic<double> level{0.0};
+    double growth = 1.015;
+    PersonRecord current{};
+
+    // True once a record was stored or overwritten in this run; a save that cannot write them
+    // then tells the user instead of losing them silently.
+    bool storedThisRun = false;
+
+protected:
+    DialogControls& controls;
+    Clock& clock;
+    SystemRandom random;
+};

@@ -1,0 +1,54 @@
+#include "support/MessageBoxes.h"
+
+#include "support/MainDialog.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+std::atomic<MessagePresenter*> presenter{nullptr};
+
+int Present(unsigned style, WindowHandle owner, const char* format, std::va_list arguments) {
+    // vsnprintf never writes past the buffer and always terminates it, so a text longer than
+    // 1023 characters is cut there.
+    char text[MessageBufferSize];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    MessagePresenter* shown = presenter.load();
+    return shown ? shown->Present(owner, text, MessageCaption, style) : 0;
+}
+
+} // namespace
+
+void SetMessagePresenter(MessagePresenter* newPresenter) {
+    presenter.store(newPresenter);
+}
+
+MessagePresenter* CurrentMessagePresenter() {
+    return presenter.load();
+}
+
+int ShowMessage(const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    int result = Present(MessageOk, MainDialog(), format, arguments);
+    va_end(arguments);
+    return result;
+}
+
+int ShowMessageFor(WindowHandle owner, const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    int result = Present(MessageOk, owner, format, arguments);
+    va_end(arguments);
+    return result;
+}
+
+int ShowMessageStyled(unsigned style, WindowHandle owner, const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    int result = Present(style, owner, format, arguments);
+    va_end(arguments);
+    return result;
+}
