@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
+# ThreadSanitizer; the Windows build with its unit tests under Wine; and the end-to-end test of
+# the real program under Wine with a virtual display and a null sound card.
+# Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+"$root/scripts/install-deps.sh" test || exit 1
+
+jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+failed=0
+failures=()
+
+step() { # step NAME COMMAND...: runs one step and counts it
+    local name=$1
+    shift
+    echo
+    echo "=== $name"
+    local started=$SECONDS
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "=== $name: passed ($((SECONDS - started)) s)"
+    else
+        failed=$((failed + 1))
+        failures+=("$name")
+        echo "=== $name: FAILED ($((SECONDS - started)) s)"
+    fi
+}
+
+native() { # native PRESET: configure, build and test one native configuration
+    cmake --preset "$1" >/dev/null &&
+        cmake --build --preset "$1" -j "$jobs" &&
+        ctest --preset "$1" -j "$jobs"
+}
+
+# Wine keeps its state in a prefix of our own inside the build folder; no dialogs for the .NET
+# and HTML engines it would otherwise offer to install.
+export WINEPREFIX="$root/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+windowsUnitTests() {
+    cmake --preset windows >/dev/null &&
+        cmake --build --preset windows -j "$jobs" &&
+        { [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1; } &&
+        ctest --preset windows
+}
+
+endToEnd() {
+    "$root/tests/e2e/run.sh" "$root/build/windows/tonolot.exe" "$root/build/artifacts/e2e"
+}
+
+step "unit tests (native)" native linux
+step "unit tests (AddressSanitizer + UBSan)" native linux-asan
+step "threaded tests (ThreadSanitizer)" native linux-tsan
+step "Windows build and unit tests under Wine" windowsUnitTests
+if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot.exe" ]; then
+    step "end-to-end test of tonolot.exe under Wine" endToEnd
+else
+    failed=$((failed + 1))
+    failures+=("end-to-end test: tonolot.exe was not built")
+fi
+
+echo
+[ ${#failures[@]} -gt 0 ] && printf 'failed: %s\n' "${failures[@]}"
+echo "steps: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
