@@ -17,6 +17,8 @@ public:
     // Copies the record to the end; when the larger array cannot be allocated nothing is added.
     // Returns whether it was added (callers of the system ignore it).
     bool Add(const PersonRecord& record);
+    // Moves the records into an array of the given number of slots; false, leaving the list as
+    // it was, when the array cannot be allocated or would not hold the records plus a free slot.
     bool GrowTo(std::uint32_t slots);
     // The record at index, or null; the index is compared unsigned, so -1 yields null.
     PersonRecord* At(std::int32_t index);
