@@ -1,0 +1,144 @@
+#include "hearing/HearingTest.h"
+
+#include "app/ControlIds.h"
+#include "support/MainDialog.h"
+
+#include <cstring>
+
+namespace {
+
+// Tone index to Hz; the chart labels its columns with the same table.
+constexpr int ToneFrequencies[HearingTest::ToneCount] = {70,   125,  250,  500,  1000,
+                                                         2000, 4000, 6000, 8000, 12000};
+
+constexpr const char* NewPersonName = "Neue Person";
+constexpr double LevelGrowth = 1.015;
+
+} // namespace
+
+HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, Clock& testClock)
+    : WaveStreamer(device), controls(dialogControls), clock(testClock) {
+    // dataPath, records, standard and comparison start empty and zero by their initialisers.
+    Reset();
+}
+
+HearingTest::~HearingTest() {
+    SaveRecords();
+    Close();
+    records.Clear();
+    dataPath.Release();
+}
+
+void HearingTest::Reset() {
+    flags = 0;
+    toneIndex = 0;
+    frequency = 0.0;
+    phase = 0.0;
+    level = 0.0;
+    std::memset(&current, 0, sizeof current);
+    std::memcpy(current.name, NewPersonName, std::strlen(NewPersonName) + 1);
+    growth = LevelGrowth;
+}
+
+void HearingTest::NewTest() {
+    Stop();
+    Close();
+    Reset();
+}
+
+void HearingTest::StartLeft() {
+    phase = 0.0;
+    level = 0.0;
+    std::memset(current.left, 0, sizeof current.left);
+    flags = LeftEar | Unsaved;
+    toneIndex = -1;
+    NextTone();
+}
+
+void HearingTest::StartRight() {
+    phase = 0.0;
+    level = 0.0;
+    std::memset(current.right, 0, sizeof current.right);
+    flags = RightEar | Unsaved;
+    toneIndex = -1;
+    NextTone();
+}
+
+int HearingTest::NextTone() {
+    const std::int32_t ears = flags.load();
+
+    if (toneIndex >= 0) {
+        // The audio thread keeps raising the level until the device is stopped below, so this
+        // is the value the last completed fill left, as close to the press as we can get.
+        const int heard = static_cast<int>(level.load()) + 1;
+        if (heard < 2) {
+            // Too early: the tone is not yet audible at all. Let it keep rising.
+            return 1;
+        }
+        Stop();
+        Close();
+        if (toneIndex < ToneCount) {
+            // A tone goes into the ear it was played to. When a stored record was loaded during
+            // the run (no ear bit left), the tone was written to neither channel, so its level
+            // says nothing about the loaded person and is not stored anywhere.
+            if (ears & LeftEar) {
+                current.left[toneIndex] = heard;
+            } else if (ears & RightEar) {
+                current.right[toneIndex] = heard;
+            }
+        }
+    }
+
+    const std::int32_t* levels = nullptr;
+    if (ears & LeftEar) {
+        levels = current.left;
+    } else if (ears & RightEar) {
+        levels = current.right;
+    }
+    int candidates[ToneCount];
+    int count = 0;
+    for (int index = 0; levels != nullptr && index < ToneCount; ++index) {
+        if (levels[index] == 0) {
+            candidates[count++] = index;
+        }
+    }
+    if (count == 0) {
+        return 0; // the ear is done; toneIndex keeps the last tone
+    }
+
+    int choice = candidates[0];
+    if (count > 1) {
+        random.Seed(clock.TickCount());
+        // Rounding up leaves the lowest candidate to a draw of exactly 0, and folds the top of
+        // the range into the last one: the lowest remaining frequency is nearly always measured
+        // last and the highest about twice as often as the others at each step.
+        const int step = static_cast<int>(static_cast<double>(SystemRandom::Max) / count);
+        int pick = (random.Next() + step - 1) / step;
+        if (pick >= count - 1) {
+            pick = count - 1;
+        }
+        choice = candidates[pick];
+    }
+
+    toneIndex = choice;
+    frequency = static_cast<double>(FrequencyOf(choice));
+    level = 0.0;
+
+    // The dialog shows the band of the new tone before the pause begins.
+    if (WindowHandle dialog = MainDialog()) {
+        controls.SendCommand(dialog, MakeCommandParam(IdLevelNotice, 0), 0);
+    }
+
+    // A random pause of 0 to 3.3 s, so the listener cannot anticipate the tone.
+    clock.Sleep(static_cast<std::uint32_t>(random.Next() / 10));
+
+    Start();
+    return 1;
+}
+
+int HearingTest::FrequencyOf(int index) {
+    if (index < 0 || index >= ToneCount) {
+        return 0;
+    }
+    return ToneFrequencies[index];
+}

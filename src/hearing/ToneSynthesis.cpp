@@ -1,0 +1,94 @@
+#include "hearing/HearingTest.h"
+
+#include "app/ControlIds.h"
+#include "support/MainDialog.h"
+
+#include <cmath>
+
+namespace {
+
+// Phase step per frame and Hz: 2*pi / 44100. Fixed, whatever rate the streamer was opened with.
+constexpr double PhaseStepPerHz = 0.00014247585730565955;
+constexpr double TwoPi = 6.283185307179586;
+
+// Every tone starts just below audibility and rises until full loudness; one unit beyond it the
+// tone counts as heard.
+constexpr double StartAmplitude = 0.9;
+constexpr double FullLoudness = 30000.0;
+constexpr double AutomaticPressLevel = 30001.0;
+
+// One sample of the tone, truncated toward zero. A tone whose press is never handled keeps
+// growing by one unit per buffer; past the 16-bit range it clips rather than wrapping round
+// into full-scale noise.
+std::int16_t Sample(double phase, double amplitude) {
+    const double value = std::sin(phase) * amplitude;
+    if (value >= 32767.0) {
+        return 32767;
+    }
+    if (value <= -32767.0) {
+        return -32767;
+    }
+    return static_cast<std::int16_t>(static_cast<int>(value));
+}
+
+} // namespace
+
+// Runs on the audio thread: no locks, nothing that waits, and the dialog is only posted to.
+void HearingTest::FillBuffer(StereoFrame* frames) {
+    double p = phase.load();
+    const double step = PhaseStepPerHz * frequency.load();
+    // This buffer plays at the level before the update, so a tone's first buffer is silent.
+    const double amplitude = level.load();
+
+    double raised = amplitude;
+    bool press = false;
+    if (raised < FullLoudness) {
+        if (raised < StartAmplitude) {
+            raised = StartAmplitude;
+        }
+        raised *= growth;
+        if (raised > FullLoudness) {
+            raised = FullLoudness;
+        }
+    } else {
+        raised += 1.0;
+        press = raised == AutomaticPressLevel; // once per tone: later buffers pass it
+    }
+    level.store(raised);
+
+    WindowHandle dialog = MainDialog();
+    if (press && dialog != nullptr && controls.IsUsable(dialog)) {
+        // As if the listener had pressed "Gehört"; the dialog records the level then reached.
+        controls.PostCommand(dialog, MakeCommandParam(IdHeard, 0),
+                             reinterpret_cast<CommandData>(dialog));
+    }
+
+    const std::int32_t ears = flags.load();
+    if (ears & LeftEar) {
+        for (int frame = 0; frame < FramesPerBuffer; ++frame) {
+            frames[frame].left = Sample(p, amplitude);
+            frames[frame].right = 0;
+            p += step;
+        }
+    } else if (ears & RightEar) {
+        for (int frame = 0; frame < FramesPerBuffer; ++frame) {
+            frames[frame].left = 0;
+            frames[frame].right = Sample(p, amplitude);
+            p += step;
+        }
+    }
+    // With neither ear bit the buffer stays as the streamer zeroed it.
+
+    // Within the buffer the phase runs on unreduced; reducing once per buffer keeps the sine
+    // exact enough and the loop short (a few hundred steps at 12000 Hz).
+    while (p > TwoPi) {
+        p -= TwoPi;
+    }
+    phase.store(p);
+
+    // Tells the dialog a buffer was produced; the level rides in the high word.
+    if (dialog != nullptr) {
+        controls.PostCommand(
+            dialog, MakeCommandParam(IdLevelNotice, static_cast<int>(amplitude) & 0xFFFF), 0);
+    }
+}
