@@ -1,0 +1,127 @@
+#include "app/DialogProcedure.h"
+
+#include "app/BandName.h"
+#include "app/ControlIds.h"
+#include "hearing/HearingTest.h"
+#include "support/MainDialog.h"
+
+namespace {
+constexpr const char* NewPersonName = "Neue Person";
+}
+
+DialogProcedure::DialogProcedure(HearingTest& test, DialogControls& controls)
+    : test(test), controls(controls) {}
+
+bool DialogProcedure::OnInitDialog(WindowHandle dialog) {
+    // The start buttons keep the enabled state of the template.
+    controls.EnableItem(dialog, IdHeard, false);
+    test.FillRecordList(dialog);
+    controls.SetItemText(dialog, IdName, NewPersonName);
+    return true;
+}
+
+bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, CommandData) {
+    switch (CommandId(param)) {
+    case IdClose:
+    case IdCancel:
+        controls.PostClose(dialog);
+        break;
+    case IdNewTest:
+        test.NewTest();
+        ShowIdle(dialog);
+        controls.Invalidate(dialog, false);
+        break;
+    case IdLevelNotice:
+        OnLevelNotice(dialog);
+        break;
+    case IdStartLeft:
+        ShowMeasuring(dialog);
+        test.StartLeft();
+        break;
+    case IdStartRight:
+        ShowMeasuring(dialog);
+        test.StartRight();
+        break;
+    case IdHeard:
+        OnHeard(dialog);
+        break;
+    case IdRecordList:
+        if (CommandCode(param) == ListSelectionChanged) {
+            OnRecordListChanged(dialog);
+        }
+        break;
+    case IdStore:
+        // The list is refilled whatever the store did, so its selection follows `current`.
+        test.StoreCurrent(dialog);
+        test.FillRecordList(dialog);
+        break;
+    case IdComparison:
+        test.SetComparison(dialog, controls.IsItemChecked(dialog, IdComparison));
+        controls.Invalidate(dialog, false);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+int DialogProcedure::OnDrawItem(int controlId, Canvas& canvas, const CanvasRect& item) {
+    if (controlId != IdChart) {
+        return 0;
+    }
+    return test.DrawAudiogram(canvas, item);
+}
+
+bool DialogProcedure::OnClose(WindowHandle dialog) {
+    // Silence first: the question may stay open for a long time.
+    test.Stop();
+    test.Close();
+    if (test.AskStoreLast(dialog)) {
+        controls.DestroyDialog(dialog);
+    }
+    return true;
+}
+
+void DialogProcedure::OnDestroy(WindowHandle dialog) {
+    // Boxes shown while the program ends (storing the records) must not name a destroyed owner.
+    if (MainDialog() == dialog) {
+        SetMainDialog(nullptr);
+    }
+    controls.PostQuit(0);
+}
+
+void DialogProcedure::ShowIdle(WindowHandle dialog) {
+    controls.EnableItem(dialog, IdHeard, false);
+    controls.EnableItem(dialog, IdStartLeft, true);
+    controls.EnableItem(dialog, IdStartRight, true);
+}
+
+void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
+    controls.EnableItem(dialog, IdHeard, true);
+    controls.EnableItem(dialog, IdStartLeft, false);
+    controls.EnableItem(dialog, IdStartRight, false);
+}
+
+void DialogProcedure::OnLevelNotice(WindowHandle dialog) {
+    // Unticking the aid leaves the last band standing; it is cleared when the run ends.
+    if (controls.IsItemChecked(dialog, IdAidCheck)) {
+        controls.SetItemText(dialog, IdStatusLine, BandName(test.toneIndex));
+    }
+}
+
+void DialogProcedure::OnHeard(WindowHandle dialog) {
+    if (test.NextTone() != 0) {
+        return; // the run goes on; the chart shows the new curve once the ear is done
+    }
+    ShowIdle(dialog);
+    controls.SetItemText(dialog, IdStatusLine, "");
+    controls.InvalidateItem(dialog, IdChart, false);
+}
+
+void DialogProcedure::OnRecordListChanged(WindowHandle dialog) {
+    // When the user keeps the window on an unstored measurement, the list shows the new choice
+    // while `current` stays as it was.
+    if (test.AskStoreLast(dialog)) {
+        test.SelectRecord(dialog, controls.ListSelection(dialog, IdRecordList));
+    }
+}

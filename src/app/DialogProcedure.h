@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/DialogControls.h"
+#include "support/WindowHandle.h"
+
+class Canvas;
+class HearingTest;
+struct CanvasRect;
+
+// What the main dialog does with each message, free of any window system: the platform's dialog
+// procedure only unpacks a message and calls the matching handler. Every handler runs on the
+// user-interface thread; the audio thread reaches the dialog only through posted commands.
+//
+// Buttons follow one of two patterns: Idle ("Gehört" disabled, both start buttons enabled) and
+// Measuring ("Gehört" enabled, both start buttons disabled).
+class DialogProcedure {
+public:
+    DialogProcedure(HearingTest& test, DialogControls& controls);
+
+    // WM_INITDIALOG: "Gehört" disabled, record list filled, name field "Neue Person". True: the
+    // platform sets the default focus.
+    bool OnInitDialog(WindowHandle dialog);
+    // WM_COMMAND. Commands are never reported as handled, so the result is always false.
+    bool OnCommand(WindowHandle dialog, CommandParam param, CommandData data);
+    // WM_DRAWITEM: paints the chart when the item is the chart control; 0 for any other item.
+    int OnDrawItem(int controlId, Canvas& canvas, const CanvasRect& item);
+    // WM_CLOSE: the tone is stopped and the device closed before the user is asked about an
+    // unstored measurement; the dialog is destroyed only if the answer allows. Always true.
+    bool OnClose(WindowHandle dialog);
+    // WM_DESTROY: forgets the dialog as the main dialog and ends the message loop with code 0.
+    void OnDestroy(WindowHandle dialog);
+
+private:
+    void ShowIdle(WindowHandle dialog);
+    void ShowMeasuring(WindowHandle dialog);
+    void OnLevelNotice(WindowHandle dialog);
+    void OnHeard(WindowHandle dialog);
+    void OnRecordListChanged(WindowHandle dialog);
+
+    HearingTest& test;
+    DialogControls& controls;
+};
