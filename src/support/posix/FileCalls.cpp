@@ -73,12 +73,18 @@ FileHandle FileCreate(const char* path, int attributes) {
     // Attribute bit 0 is "read-only": the file is created without write permission (the handle
     // returned may still write, as on Windows).
     mode_t permissions = (attributes & 1) ? 0444 : 0666;
-    int descriptor = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+    int descriptor = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
+    if (descriptor >= 0 || errno != EEXIST) {
+        return descriptor >= 0 ? descriptor : FileError;
+    }
+    // An existing file is emptied, unless it is read-only: Windows refuses to overwrite those.
+    descriptor = open(path, O_RDWR | O_CLOEXEC);
     if (descriptor < 0) {
         return FileError;
     }
-    if (!(attributes & 1) && IsReadOnly(descriptor)) {
-        // Windows refuses to overwrite a read-only file.
+    struct stat status;
+    if (IsReadOnly(descriptor) || fstat(descriptor, &status) != 0 ||
+        (S_ISREG(status.st_mode) && ftruncate(descriptor, 0) != 0)) {
         close(descriptor);
         errno = EACCES;
         return FileError;
