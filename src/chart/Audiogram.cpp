@@ -1,0 +1,10 @@
+#include "chart/AudiogramChart.h"
+#include "hearing/HearingTest.h"
+
+// Kept apart from the chart itself so that the chart links and is tested without the rest of
+// the application object.
+int HearingTest::DrawAudiogram(Canvas& canvas, const CanvasRect& item) const {
+    DrawAudiogramChart(canvas, item, AudiogramRecords{standard, comparison, current},
+                       &HearingTest::FrequencyOf);
+    return 1;
+}

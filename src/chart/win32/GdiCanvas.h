@@ -1,0 +1,31 @@
+#pragma once
+
+#include "chart/Canvas.h"
+
+#include <windows.h>
+
+// The canvas on a GDI device context, normally the hDC of an owner-drawn item's DRAWITEMSTRUCT.
+// Each call forwards to the GDI call it is named after; the brushes and pens it creates live
+// only as long as the call (or the pen's selection) that needs them.
+class GdiCanvas : public Canvas {
+public:
+    explicit GdiCanvas(HDC dc) : dc(dc) {}
+
+    void FillWhite(const CanvasRect& rect) override;
+    void FillSolid(const CanvasRect& rect, CanvasColor color) override;
+    CanvasPen SelectSolidPen(CanvasColor color, int width) override;
+    void RestorePen(CanvasPen previous) override;
+    void MoveTo(std::int32_t x, std::int32_t y) override;
+    void LineTo(std::int32_t x, std::int32_t y) override;
+    void SetTransparentBackground() override;
+    void SetTextAlignCenterTop() override;
+    void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) override;
+
+private:
+    HDC dc;
+};
+
+// The item rectangle of a DRAWITEMSTRUCT as the chart takes it.
+inline CanvasRect CanvasRectOf(const RECT& rect) {
+    return CanvasRect{rect.left, rect.top, rect.right, rect.bottom};
+}
