@@ -95,8 +95,9 @@ void DrawAudiogramChart(Canvas& canvas, const CanvasRect& item, const AudiogramR
         canvas.LineTo(plot.right, y);
     }
 
-    // Labels sit in the 15-pixel strip above the plot, their top on the item's top.
-    const std::int32_t labelY = Clamp32(std::int64_t{plot.top} - 15);
+    // Labels sit in the 15-pixel strip above the plot, their top on the item's top (plot top
+    // - 15, taken from the item so that it stays exact when the plot top had to be held).
+    const std::int32_t labelY = item.top;
     for (int i = 0; i < ChartColumns; ++i) {
         const std::int32_t x = ColumnX(plot, layout.columnStep, i);
         DrawLabel(canvas, x, labelY, frequencyOf(i));

@@ -34,6 +34,7 @@ CanvasPen RecordingCanvas::SelectSolidPen(CanvasColor color, int width) {
     call.width = width;
     call.pen = previous;
     calls.push_back(call);
+    curveOf[pen] = curves.size();
     curves.push_back(Curve{color, width, {}});
     return previous;
 }
@@ -59,9 +60,7 @@ void RecordingCanvas::MoveTo(std::int32_t x, std::int32_t y) {
     calls.push_back(call);
     penX = x;
     penY = y;
-    if (selected != ContextPen && !curves.empty()) {
-        curves.back().points.emplace_back(x, y);
-    }
+    AddCurvePoint(x, y);
 }
 
 void RecordingCanvas::LineTo(std::int32_t x, std::int32_t y) {
@@ -78,9 +77,7 @@ void RecordingCanvas::LineTo(std::int32_t x, std::int32_t y) {
     segments.push_back(segment);
     penX = x;
     penY = y;
-    if (selected != ContextPen && !curves.empty()) {
-        curves.back().points.emplace_back(x, y);
-    }
+    AddCurvePoint(x, y);
 }
 
 void RecordingCanvas::SetTransparentBackground() {
@@ -100,6 +97,13 @@ void RecordingCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text
     call.text.assign(text, length > 0 ? static_cast<std::size_t>(length) : 0u);
     calls.push_back(call);
     texts.push_back(Text{x, y, call.text, transparent, centredTop});
+}
+
+void RecordingCanvas::AddCurvePoint(std::int32_t x, std::int32_t y) {
+    const auto found = curveOf.find(selected);
+    if (found != curveOf.end()) {
+        curves[found->second].points.emplace_back(x, y);
+    }
 }
 
 std::vector<RecordingCanvas::Segment> RecordingCanvas::SegmentsWithContextPen() const {

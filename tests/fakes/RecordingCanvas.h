@@ -52,7 +52,8 @@ public:
         bool centredTop;
     };
 
-    // One curve: the pen it was drawn with and the points its move and lines went through.
+    // One curve per pen created: its colour and width and the points of the moves and lines
+    // drawn with it.
     struct Curve {
         CanvasColor color;
         int width;
@@ -97,7 +98,10 @@ private:
     std::vector<Segment> segments;
     std::vector<Text> texts;
     std::vector<Curve> curves;
+    void AddCurvePoint(std::int32_t x, std::int32_t y);
+
     std::map<CanvasPen, PenState> pens;
+    std::map<CanvasPen, std::size_t> curveOf; // index in curves of each pen ever created
     CanvasPen selected = ContextPen;
     CanvasPen nextPen = ContextPen + 1;
     std::int32_t penX = 0;
