@@ -79,4 +79,9 @@ protected:
     DialogControls& controls;
     Clock& clock;
     SystemRandom random;
+
+private:
+    // The path LoadRecords was given, kept even when the file could be neither opened nor
+    // created (dataPath then stays empty), so that a save that cannot write can name it.
+    TextString givenDataPath;
 };

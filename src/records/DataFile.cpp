@@ -1,0 +1,270 @@
+#include "hearing/HearingTest.h"
+#include "support/FileCalls.h"
+#include "support/MessageBoxes.h"
+#include "support/TextString.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// The data file: one record per line, "name" 0xF7 " L" and ten " %ld" levels, " R" and ten more,
+// the lines joined by CR LF without a line end after the last. The first record is the standard.
+
+namespace {
+
+constexpr char NameSeparator = '\xF7';
+constexpr const char* LeftMarker = "\xF7 L";
+constexpr const char* RightMarker = " R";
+constexpr const char* LineEnd = "\r\n";
+constexpr const char* FallbackName = "unbekannter Standard";
+constexpr std::int32_t MissingLevel = 50;
+constexpr const char* UnsavedText = "Die Messungen konnten nicht gespeichert werden:\r\n%s";
+
+// 50, 53, ... 77 for both ears.
+PersonRecord FallbackRecord() {
+    PersonRecord record{};
+    std::memcpy(record.name, FallbackName, std::strlen(FallbackName) + 1);
+    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
+        record.left[i] = MissingLevel + 3 * i;
+        record.right[i] = record.left[i];
+    }
+    return record;
+}
+
+// Bytes 0x01-0x20 and 0x80-0xFF (at most 32 as signed 8-bit numbers) separate values.
+bool IsSeparator(char byte) {
+    return byte != '\0' && static_cast<signed char>(byte) <= 32;
+}
+
+// A decimal number with optional sign; no digits give 0. A number beyond the signed 32-bit range
+// is clamped to that range rather than wrapping.
+std::int32_t ToNumber(const char* text) {
+    bool negative = false;
+    if (*text == '+' || *text == '-') {
+        negative = *text == '-';
+        ++text;
+    }
+    std::int64_t value = 0;
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + (*text - '0');
+        if (value >= limit) {
+            value = limit;
+        }
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+// Reads `count` values from `cursor` on into `levels`; values that are missing, not numbers, or
+// 0 or less read as 50. Returns where reading stopped.
+const char* ReadLevels(const char* cursor, std::int32_t* levels) {
+    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
+        while (IsSeparator(*cursor)) {
+            ++cursor;
+        }
+        std::int32_t value = *cursor ? ToNumber(cursor) : 0;
+        levels[i] = value > 0 ? value : MissingLevel;
+        while (*cursor && !IsSeparator(*cursor)) {
+            ++cursor;
+        }
+    }
+    return cursor;
+}
+
+void AppendLevels(TextString& line, const std::int32_t* levels) {
+    TextString number;
+    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
+        // long is 32 bits on Windows and 64 elsewhere: pass it as long for %ld on both.
+        line.Append(number.Format(" %ld", static_cast<long>(levels[i])));
+    }
+}
+
+// One record line as saved, with CR LF unless it is the last.
+void BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
+    line.Assign(record.name, PersonRecord::NameSize - 1);
+    line.Append(LeftMarker);
+    AppendLevels(line, record.left);
+    line.Append(RightMarker);
+    AppendLevels(line, record.right);
+    if (!last) {
+        line.Append(LineEnd);
+    }
+}
+
+// The lines of the file while it is read: heap strings in file order, in an array that grows
+// by 8 entries. Lines for which no room can be had are dropped.
+class HeldLines {
+public:
+    HeldLines() = default;
+    ~HeldLines() {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            delete lines[i];
+        }
+        std::free(lines);
+    }
+    HeldLines(const HeldLines&) = delete;
+    HeldLines& operator=(const HeldLines&) = delete;
+
+    void Keep(TextString* line) {
+        if (count + 1 >= capacity) {
+            void* larger = std::realloc(lines, (capacity + 8) * sizeof(TextString*));
+            if (!larger) {
+                delete line;
+                return;
+            }
+            lines = static_cast<TextString**>(larger);
+            capacity += 8;
+        }
+        lines[count++] = line;
+    }
+
+    std::uint32_t Count() const { return count; }
+    const char* Text(std::uint32_t index) const { return lines[index]->Text(); }
+
+private:
+    TextString** lines = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t capacity = 0;
+};
+
+void ReadLines(FileHandle file, HeldLines& held) {
+    for (;;) {
+        TextString* line = new (std::nothrow) TextString;
+        if (!line) {
+            // No room to keep it: read past it all the same.
+            TextString skipped;
+            if (skipped.LineReader(file) < 0) {
+                return;
+            }
+            continue;
+        }
+        std::int32_t result = line->LineReader(file);
+        if (result > 0) {
+            held.Keep(line);
+            continue;
+        }
+        delete line;
+        if (result < 0) {
+            return;
+        }
+    }
+}
+
+// Writes the whole list into a new file beside the data file and puts it in the data file's
+// place in one step, so the data file is always either the old or the new content. The data file
+// must still exist and be writable: a file removed, made read-only or locked since the start is
+// not written (and not created anew).
+bool WriteRecords(const char* path, const RecordList& records) {
+    if (records.count == 0) {
+        // Nothing was loaded (not even the fallback record fitted): keep the file as it is.
+        return true;
+    }
+    FileHandle probe = FileOpen(path, FileOpenWrite);
+    if (probe == FileError) {
+        return false;
+    }
+    FileClose(probe);
+
+    TextString temporary;
+    temporary.Assign(path);
+    TextString suffix;
+    temporary.Append(suffix.Format(".%lu.tmp", static_cast<unsigned long>(CurrentProcessNumber())));
+    FileHandle file = FileCreate(temporary.Text(), FileAttributeNormal);
+    if (file == FileError) {
+        return false;
+    }
+    bool written = true;
+    TextString line;
+    for (std::uint32_t i = 0; i < records.count && written; ++i) {
+        BuildRecordLine(records.items[i], i + 1 == records.count, line);
+        written = line.WriteTo(file) == 1;
+    }
+    if (FileClose(file) != 0) {
+        written = false;
+    }
+    if (!written || !FileReplace(temporary.Text(), path)) {
+        FileRemove(temporary.Text());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
+    std::size_t length = std::strlen(line);
+    const char* separator = static_cast<const char*>(std::memchr(line, NameSeparator, length));
+    if (!separator) {
+        return false;
+    }
+    // The name keeps the rest of the line's first 128 bytes behind its terminator.
+    std::memset(record.name, 0, sizeof record.name);
+    std::memcpy(record.name, line, length < sizeof record.name ? length : sizeof record.name);
+    record.name[PersonRecord::NameSize - 1] = '\0';
+    std::size_t nameLength = static_cast<std::size_t>(separator - line);
+    if (nameLength < sizeof record.name) {
+        record.name[nameLength] = '\0';
+    }
+
+    const char* marker = std::strchr(separator, 'L');
+    if (!marker) {
+        return false;
+    }
+    const char* cursor = ReadLevels(marker + 1, record.left);
+    // The R counts only after the tenth left value; a short left part reads on into the right.
+    const char* right = std::strrchr(cursor, 'R');
+    if (right) {
+        ReadLevels(right + 1, record.right);
+    } else {
+        std::memcpy(record.right, record.left, sizeof record.right);
+    }
+    return true;
+}
+
+void HearingTest::LoadRecords(const char* path) {
+    givenDataPath.Assign(path);
+    HeldLines held;
+    FileHandle file = FileOpen(path, FileOpenRead);
+    if (file == FileError) {
+        file = FileCreate(path, FileAttributeNormal);
+        if (file != FileError) {
+            dataPath.Assign(path);
+            // A new file gets the fallback record at once, so it is a valid data file even if
+            // the process never reaches its orderly end.
+            TextString line;
+            BuildRecordLine(FallbackRecord(), true, line);
+            line.WriteTo(file);
+            FileClose(file);
+        }
+    } else {
+        dataPath.Assign(path);
+        ReadLines(file, held);
+        FileClose(file);
+    }
+
+    for (std::uint32_t i = 0; i < held.Count(); ++i) {
+        PersonRecord record;
+        if (ParseRecordLine(held.Text(i), record)) {
+            records.Add(record);
+        }
+    }
+    if (records.count == 0) {
+        records.Add(FallbackRecord());
+    }
+    // Without even the fallback record in the list the chart still gets its reference curve.
+    standard = records.count > 0 ? records.items[0] : FallbackRecord();
+}
+
+void HearingTest::SaveRecords() {
+    // Without a path LoadRecords was never asked to load anything: there is no file to talk of.
+    const char* path = dataPath.Length() > 0 ? dataPath.Text() : givenDataPath.Text();
+    if (*path == '\0') {
+        return;
+    }
+    bool saved = dataPath.Length() > 0 && WriteRecords(path, records);
+    // Measurements stored in this run must not vanish silently; an unchanged list may.
+    if (!saved && storedThisRun) {
+        ShowMessageFor(nullptr, UnsavedText, path);
+    }
+}
