@@ -30,9 +30,10 @@ struct WaveHeader {
     std::uintptr_t reserved;
 };
 
-constexpr std::uint16_t WaveFormatPcm = 1;    // WAVE_FORMAT_PCM
+constexpr std::uint16_t WaveFormatPcm = 1;      // WAVE_FORMAT_PCM
 constexpr std::uint32_t WaveHeaderDone = 1;     // WHDR_DONE
 constexpr std::uint32_t WaveHeaderPrepared = 2; // WHDR_PREPARED
+constexpr std::uint32_t WaveHeaderInQueue = 16; // WHDR_INQUEUE: between Write and its return
 
 // Notifications (WOM_OPEN, WOM_CLOSE, WOM_DONE).
 constexpr unsigned WaveMessageOpen = 955;
@@ -41,17 +42,17 @@ constexpr unsigned WaveMessageDone = 957;
 
 // Result codes (MMRESULT).
 constexpr unsigned WaveOk = 0;
-constexpr unsigned WaveErrorError = 1;        // MMSYSERR_ERROR
-constexpr unsigned WaveErrorBadDeviceId = 2;  // MMSYSERR_BADDEVICEID
-constexpr unsigned WaveErrorAllocated = 4;    // MMSYSERR_ALLOCATED
+constexpr unsigned WaveErrorError = 1;         // MMSYSERR_ERROR
+constexpr unsigned WaveErrorBadDeviceId = 2;   // MMSYSERR_BADDEVICEID
+constexpr unsigned WaveErrorAllocated = 4;     // MMSYSERR_ALLOCATED
 constexpr unsigned WaveErrorInvalidHandle = 5; // MMSYSERR_INVALHANDLE
-constexpr unsigned WaveErrorNoDriver = 6;     // MMSYSERR_NODRIVER
-constexpr unsigned WaveErrorNoMemory = 7;     // MMSYSERR_NOMEM
+constexpr unsigned WaveErrorNoDriver = 6;      // MMSYSERR_NODRIVER
+constexpr unsigned WaveErrorNoMemory = 7;      // MMSYSERR_NOMEM
 constexpr unsigned WaveErrorInvalidParam = 11; // MMSYSERR_INVALPARAM
-constexpr unsigned WaveErrorBadFormat = 32;   // WAVERR_BADFORMAT
+constexpr unsigned WaveErrorBadFormat = 32;    // WAVERR_BADFORMAT
 constexpr unsigned WaveErrorStillPlaying = 33; // WAVERR_STILLPLAYING
-constexpr unsigned WaveErrorUnprepared = 34;  // WAVERR_UNPREPARED
-constexpr unsigned WaveErrorSync = 35;        // WAVERR_SYNC
+constexpr unsigned WaveErrorUnprepared = 34;   // WAVERR_UNPREPARED
+constexpr unsigned WaveErrorSync = 35;         // WAVERR_SYNC
 
 // The notification function given to Open, called on a thread of the device (never on the
 // thread that calls the device), with the instance value given to Open and, for WOM_DONE, the
@@ -59,6 +60,19 @@ constexpr unsigned WaveErrorSync = 35;        // WAVERR_SYNC
 using WaveOutCallback = void (*)(WaveOutHandle device, unsigned message, std::uintptr_t instance,
                                  std::uintptr_t param1, std::uintptr_t param2);
 
+// What every device behind this seam guarantees, beyond winmm's own rules (the streamer's
+// locking relies on it; see WaveStreamer.cpp):
+// - Written buffers play in the order written, back to back; each comes back with WHDR_DONE set
+//   and one WOM_DONE notification, in that order, on the device's notification thread.
+// - PrepareHeader, UnprepareHeader and Write never wait for the notification thread, so they may
+//   be called from inside a notification and while the caller holds a lock that notifications
+//   take. Open does not wait for it either.
+// - Pause, Restart and Reset may wait for the notification thread; they are not called from
+//   inside a notification. Reset returns every queued buffer done, each with its WOM_DONE, and
+//   returns only after those notifications have been handled.
+// - Close may wait for the notification thread as well. Whatever it returns, once it has
+//   returned no notification for that handle runs or follows, and the device no longer reads
+//   or writes any header or buffer it was given.
 class WaveOutDevice {
 public:
     virtual ~WaveOutDevice() = default;
