@@ -1,0 +1,176 @@
+#include "DataFileFixture.h"
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += (i ? end : "") + lines[i];
+    }
+    return text;
+}
+
+std::vector<std::string> Names(const HearingTest& test) {
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < test.records.count; ++i) {
+        names.push_back(test.records.items[i].name);
+    }
+    return names;
+}
+
+TEST_F(DataFileTest, MissingFileIsCreatedWithTheFallbackRecord) {
+    HearingTest& test = Start();
+    EXPECT_EQ(Names(test), std::vector<std::string>{"unbekannter Standard"});
+    EXPECT_STREQ(test.standard.name, "unbekannter Standard");
+    EXPECT_EQ(test.standard.left[9], 77);
+    EXPECT_EQ(test.standard.right[3], 59);
+    EXPECT_STREQ(test.dataPath.Text(), folder.Path("tonolot.def").c_str());
+    // Valid at once, even if the program were killed now.
+    EXPECT_EQ(folder.Read("tonolot.def"), Fallback());
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Fallback());
+    EXPECT_EQ(Fallback().size(), 85u);
+    EXPECT_EQ(presenter.Count(), 0u);
+}
+
+TEST_F(DataFileTest, SavedFileLoadsAndSavesAgainByteForByte) {
+    const std::string original = Joined(
+        {Line("Standard", 300), Line("Anna", 40), Line("M\xFCller \xC4rzte", 2), Line("", 1000)});
+    folder.Write("tonolot.def", original);
+    HearingTest& test = Start();
+    EXPECT_EQ(Names(test),
+              (std::vector<std::string>{"Standard", "Anna", "M\xFCller \xC4rzte", ""}));
+    EXPECT_EQ(test.records.items[1].left[0], 40);
+    EXPECT_EQ(test.records.items[1].right[9], 149);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), original);
+}
+
+TEST_F(DataFileTest, FirstRecordIsTheStandard) {
+    folder.Write("tonolot.def", Joined({"no record here", Line("Ref", 10), Line("Anna", 20)}));
+    HearingTest& test = Start();
+    EXPECT_STREQ(test.standard.name, "Ref");
+    EXPECT_EQ(test.standard.left[0], 10);
+    EXPECT_TRUE(SameBytes(test.standard, test.records.items[0]));
+}
+
+TEST_F(DataFileTest, SingleLineWithoutLineEndLoads) {
+    folder.Write("tonolot.def", Line("Solo", 5));
+    HearingTest& test = Start();
+    EXPECT_EQ(Names(test), std::vector<std::string>{"Solo"});
+}
+
+TEST_F(DataFileTest, EveryLineEndFormAndBlankLinesLoadTheSame) {
+    const std::vector<std::string> lines = {Line("A", 1), Line("B", 2), Line("C", 3)};
+    for (const std::string& end : {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n", "\n\n\n"}) {
+        folder.Write("tonolot.def", Joined(lines, end) + end);
+        HearingTest& test = Start();
+        EXPECT_EQ(Names(test), (std::vector<std::string>{"A", "B", "C"}));
+        EXPECT_EQ(test.records.items[2].right[0], 103);
+        End();
+        EXPECT_EQ(folder.Read("tonolot.def"), Joined(lines)) << "written back with CR LF";
+    }
+}
+
+TEST_F(DataFileTest, FileWithoutRecordLinesGetsTheFallbackAndIsRewritten) {
+    folder.Write("tonolot.def",
+                 "Standard: L: 300  70  56  42 17 12 17 120 41 91 R: 300  70  56  42 17 12 17 "
+                 "120 41 91 \r\n\r\njust text");
+    HearingTest& test = Start();
+    EXPECT_EQ(Names(test), std::vector<std::string>{"unbekannter Standard"});
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Fallback());
+}
+
+TEST_F(DataFileTest, EmptyFileLoadsTheFallback) {
+    folder.Write("tonolot.def", "");
+    HearingTest& test = Start();
+    EXPECT_EQ(Names(test), std::vector<std::string>{"unbekannter Standard"});
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Fallback());
+}
+
+TEST_F(DataFileTest, LongNameIsLoadedAndSavedAs127Bytes) {
+    std::string name(200, 'x');
+    folder.Write("tonolot.def", Line(name, 60));
+    Start();
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Line(name.substr(0, 127), 60));
+}
+
+TEST_F(DataFileTest, TwoLinesWithTheSameNameStayTwoEntries) {
+    const std::string original = Joined({Line("Anna", 10), Line("Anna", 20)});
+    folder.Write("tonolot.def", original);
+    HearingTest& test = Start();
+    EXPECT_EQ(test.records.count, 2u);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), original);
+}
+
+TEST_F(DataFileTest, LooseSpellingIsSavedInTheWritersForm) {
+    folder.Write("tonolot.def", "Eva\xF7L\t7  8 0 x\r\n");
+    Start();
+    End();
+    const int left[10] = {7, 8, 50, 50, 50, 50, 50, 50, 50, 50};
+    EXPECT_EQ(folder.Read("tonolot.def"), Line("Eva", left, left));
+}
+
+TEST_F(DataFileTest, StoredMeasurementsAreSavedAtTheEnd) {
+    folder.Write("tonolot.def", Line("Standard", 300));
+    Start();
+    StoreMeasured("Bernd", 2000);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Joined({Line("Standard", 300), Line("Bernd", 2000)}));
+    EXPECT_EQ(presenter.Count(), 0u);
+}
+
+TEST_F(DataFileTest, ShorterContentLeavesNoTraceOfTheOld) {
+    folder.Write("tonolot.def", Joined({Line("Standard", 300), Line("Anna", 1000000)}));
+    HearingTest& test = Start();
+    for (std::int32_t& level : test.records.items[1].left) {
+        level = 2;
+    }
+    End();
+    const std::string expected = Joined({Line("Standard", 300), [] {
+                                             int left[10] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+                                             int right[10];
+                                             for (int i = 0; i < 10; ++i) {
+                                                 right[i] = 1000100 + i;
+                                             }
+                                             return Line("Anna", left, right);
+                                         }()});
+    EXPECT_EQ(folder.Read("tonolot.def"), expected);
+}
+
+TEST_F(DataFileTest, SaveLeavesNoTemporaryFileBehind) {
+    folder.Write("tonolot.def", Line("Standard", 300));
+    Start();
+    StoreMeasured("Bernd", 2000);
+    End();
+    EXPECT_EQ(folder.FileCount(), 1u);
+}
+
+TEST_F(DataFileTest, ManyRecordsRoundTrip) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 150; ++i) {
+        lines.push_back(Line("Person " + std::to_string(i), i * 7 + 1));
+    }
+    folder.Write("tonolot.def", Joined(lines));
+    HearingTest& test = Start();
+    EXPECT_EQ(test.records.count, 150u);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Joined(lines));
+}
+
+TEST_F(DataFileTest, FolderOutsideTheAnsiCodePage) {
+    ScratchFolder greek("tonolot-\xCE\x94\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE8\x81\xB4");
+    test = std::make_unique<HearingTest>(device, controls, clock);
+    test->LoadRecords(greek.Path("tonolot.def").c_str());
+    EXPECT_EQ(greek.Read("tonolot.def"), Fallback());
+    StoreMeasured("Anna", 100);
+    End();
+    EXPECT_EQ(greek.Read("tonolot.def"), Joined({Fallback(), Line("Anna", 100)}));
+    EXPECT_EQ(presenter.Count(), 0u);
+}
+
+} // namespace
