@@ -1,0 +1,138 @@
+"""The virtual display as a person meets it: windows, pointer clicks, keys, screenshots, reading.
+
+Child controls of a Windows dialog under Wine are not X windows, so a control is reached by
+screen coordinates; its text is read from a screenshot with OCR, as an eye would read it.
+"""
+
+import difflib
+import re
+import subprocess
+import time
+
+
+def run(*command, check=True):
+    result = subprocess.run(command, capture_output=True, text=True)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(command), result.stderr.strip()))
+    return result.stdout
+
+
+def find_windows(name_pattern):
+    """Visible top-level windows whose name matches the regular expression."""
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name_pattern],
+                            capture_output=True, text=True)
+    return [int(line) for line in result.stdout.split()]
+
+
+def wait_for_window(name_pattern, timeout, stop_if=None):
+    """The first visible window matching the name, or None after timeout seconds."""
+    limit = time.monotonic() + timeout
+    while time.monotonic() < limit:
+        windows = find_windows(name_pattern)
+        if windows:
+            return windows[0]
+        if stop_if and stop_if():
+            return None
+        time.sleep(0.1)
+    return None
+
+
+def wait_until_gone(window, timeout):
+    limit = time.monotonic() + timeout
+    while time.monotonic() < limit:
+        if window not in find_windows("."):
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def geometry(window):
+    """(x, y, width, height) of a window on the screen."""
+    values = dict(line.split("=", 1)
+                  for line in run("xdotool", "getwindowgeometry", "--shell", str(window)).split())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def click(x, y):
+    # No --sync: it waits for a motion event, and there is none when the pointer is there already.
+    run("xdotool", "mousemove", str(x), str(y), "sleep", "0.05", "click", "1")
+
+
+def key(*keys):
+    run("xdotool", "key", "--delay", "40", *keys)
+
+
+def type_text(text):
+    run("xdotool", "type", "--delay", "60", text)
+
+
+class Image:
+    """A screenshot held as RGB bytes."""
+
+    def __init__(self, path):
+        self.path = path
+        data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                              check=True).stdout
+        fields = []
+        position = 0
+        while len(fields) < 4:  # P6, width, height, maximum
+            while data[position:position + 1].isspace():
+                position += 1
+            begin = position
+            while not data[position:position + 1].isspace():
+                position += 1
+            fields.append(data[begin:position])
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.pixels = data[position + 1:]
+
+    def pixel(self, x, y):
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            return None
+        offset = (y * self.width + x) * 3
+        return tuple(self.pixels[offset:offset + 3])
+
+    def count(self, rect, predicate):
+        left, top, right, bottom = rect
+        return sum(1 for y in range(top, bottom) for x in range(left, right)
+                   if predicate(self.pixel(x, y)))
+
+
+def screenshot(path):
+    run("import", "-window", "root", path)
+    return Image(path)
+
+
+def read_text(image_path, rect, work_path, single_line=True):
+    """OCR of a screen rectangle (left, top, right, bottom), enlarged four times."""
+    left, top, right, bottom = rect
+    run("convert", image_path, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+        "+repage", "-colorspace", "Gray", "-resize", "400%", "-normalize", work_path)
+    text = run("tesseract", work_path, "-", "-l", "deu", "--psm", "7" if single_line else "6",
+               check=False)
+    return " ".join(text.split())
+
+
+def read_lines(image_path, rect, work_path):
+    """OCR of a list on the screen: [(text, top, bottom)] of each line, in screen pixels."""
+    left, top, right, bottom = rect
+    run("convert", image_path, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+        "+repage", "-colorspace", "Gray", "-resize", "400%", "-normalize", work_path)
+    tsv = run("tesseract", work_path, "-", "-l", "deu", "--psm", "6", "tsv", check=False)
+    lines = {}
+    for row in tsv.splitlines()[1:]:
+        cells = row.split("\t")
+        if len(cells) < 12 or not cells[11].strip():
+            continue
+        line_key = (cells[2], cells[3], cells[4])
+        word_top = top + int(cells[7]) // 4
+        word_bottom = top + (int(cells[7]) + int(cells[9])) // 4
+        text, line_top, line_bottom = lines.get(line_key, ("", word_top, word_bottom))
+        lines[line_key] = ((text + " " + cells[11]).strip(), min(line_top, word_top),
+                           max(line_bottom, word_bottom))
+    return sorted(lines.values(), key=lambda line: line[1])
+
+
+def similarity(seen, expected):
+    """How closely OCR text matches the expected text, 0 to 1 (white space ignored)."""
+    normal = lambda text: re.sub(r"\s+", " ", text).strip()
+    return difflib.SequenceMatcher(None, normal(seen), normal(expected)).ratio()

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# End-to-end test of the real tonolot.exe: Wine on a virtual display (Xvfb), a PulseAudio null
+# sink as the sound card, a recording of what the program plays from the sink's monitor, and real
+# pointer clicks (xdotool) on its controls.
+#
+# Usage: tests/e2e/run.sh PATH_TO_tonolot.exe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
+#        tests/e2e/run.sh --probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
+# The second form checks the harness itself on its own small probe program (tests/e2e/probe).
+# Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
+# non-zero on any failure. Everything it starts is stopped again on the way out.
+set -uo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+if [ $# -lt 2 ]; then
+    echo "usage: $0 PATH_TO_tonolot.exe|--probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]" >&2
+    exit 2
+fi
+target="$1"
+artifacts="$(mkdir -p "$2" && cd "$2" && pwd)"
+cache="${3:-}"
+
+# Packages: installed only when missing.
+packages=(wine wine64 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
+    tesseract-ocr tesseract-ocr-deu procps)
+if [ "$target" = --probe ]; then
+    packages+=(g++-mingw-w64-x86-64 mingw-w64-tools)
+fi
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "# installing ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null || {
+        echo "not ok - installing ${missing[*]}"
+        echo "0 passed, 1 failed"
+        exit 1
+    }
+fi
+
+work="$(mktemp -d /tmp/tonolot-e2e.XXXXXX)"
+xvfb_pid=""
+pulse_pid=""
+
+cleanup() {
+    set +e
+    # The test's own processes (parec, the program) are children of the Python driver, which
+    # stops them itself; whatever is left of them is ended here by pid.
+    if [ -f "$work/pids" ]; then
+        while read -r pid; do kill "$pid" 2>/dev/null; done <"$work/pids"
+    fi
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+    fi
+    pulse_pid="$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || echo "$pulse_pid")"
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A display number of our own: the first free one from 90 on.
+display=90
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# A sound server of our own with a null sink "cap"; clients never start one by themselves, so
+# that a scenario can run the program without any sound server.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_RUNTIME_DIR" "$work/silent-runtime"
+chmod 700 "$XDG_RUNTIME_DIR" "$work/silent-runtime"
+printf 'autospawn = no\n' >"$work/client.conf"
+export PULSE_CLIENTCONFIG="$work/client.conf"
+export HOME="${HOME:-$work}"
+pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+    --load="module-null-sink sink_name=cap" --load="module-native-protocol-unix" \
+    --log-target="file:$work/pulse.log" >/dev/null 2>&1
+pulse_pid="$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)"
+
+# Wine: a prefix of our own, kept in the cache folder when one is given.
+if [ -n "$cache" ]; then
+    mkdir -p "$cache"
+    export WINEPREFIX="$(cd "$cache" && pwd)/wineprefix"
+else
+    export WINEPREFIX="$work/wineprefix"
+fi
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+
+export PYTHONDONTWRITEBYTECODE=1
+status=0
+if [ "$target" = --probe ]; then
+    x86_64-w64-mingw32-windres -c 1252 "$here/probe/Probe.rc" -O coff -o "$work/probe.res" &&
+        x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -static -o "$work/probe.exe" \
+            "$here/probe/Probe.cpp" "$work/probe.res" -lwinmm -mwindows || {
+        echo "not ok - building the probe"
+        echo "0 passed, 1 failed"
+        exit 1
+    }
+    python3 "$here/harness/probe_check.py" "$work/probe.exe" "$artifacts" \
+        --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" || status=$?
+else
+    python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
+        --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
+        --pulse-pid "$pulse_pid" || status=$?
+fi
+exit "$status"
