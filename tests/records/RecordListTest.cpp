@@ -1,5 +1,7 @@
 #include "records/RecordList.h"
 
+#include "AllocationFailure.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -21,14 +23,6 @@ PersonRecord Numbered(int number) {
 
 } // namespace
 
-TEST(RecordList, StartsEmptyWithoutStorage) {
-    RecordList list;
-    EXPECT_EQ(list.count, 0u);
-    EXPECT_EQ(list.capacity, 0u);
-    EXPECT_EQ(list.items, nullptr);
-    EXPECT_EQ(list.At(0), nullptr);
-}
-
 TEST(RecordList, CapacitiesFollowTheGrowthRuleAndKeepOneSlotFree) {
     RecordList list;
     std::vector<std::uint32_t> capacities;
@@ -43,27 +37,6 @@ TEST(RecordList, CapacitiesFollowTheGrowthRuleAndKeepOneSlotFree) {
     }
     std::vector<std::uint32_t> expected{8, 16, 24, 32, 40, 48, 56, 64, 96, 144, 216, 324, 486};
     EXPECT_EQ(capacities, expected);
-}
-
-TEST(RecordList, TheEighthRecordGrowsCapacityEightToSixteen) {
-    RecordList list;
-    for (int i = 0; i < 7; ++i) {
-        list.Add(Numbered(i));
-    }
-    EXPECT_EQ(list.capacity, 8u);
-    list.Add(Numbered(7));
-    EXPECT_EQ(list.capacity, 16u);
-    EXPECT_EQ(list.count, 8u);
-}
-
-TEST(RecordList, TheSixtyFourthRecordGrowsCapacitySixtyFourByHalf) {
-    RecordList list;
-    for (int i = 0; i < 63; ++i) {
-        list.Add(Numbered(i));
-    }
-    EXPECT_EQ(list.capacity, 64u);
-    list.Add(Numbered(63));
-    EXPECT_EQ(list.capacity, 96u);
 }
 
 TEST(RecordList, GrowingKeepsEveryRecordByteForByte) {
@@ -130,4 +103,24 @@ TEST(RecordList, ClearReleasesEverythingAndTheListCanBeFilledAgain) {
     list.Add(Numbered(42));
     EXPECT_EQ(list.capacity, 8u);
     EXPECT_STREQ(list.At(0)->name, "Person 42");
+}
+
+TEST(RecordList, AFailedAllocationAddsNothingAndKeepsTheRecords) {
+    RecordList list;
+    for (int i = 0; i < 7; ++i) {
+        list.Add(Numbered(i));
+    }
+    PersonRecord* before = list.items;
+    {
+        AllocationFailure noMemory;
+        EXPECT_FALSE(list.Add(Numbered(7)));
+        EXPECT_FALSE(list.GrowTo(100));
+        EXPECT_EQ(AllocationFailure::Refused(), 2);
+    }
+    EXPECT_EQ(list.count, 7u);
+    EXPECT_EQ(list.capacity, 8u);
+    EXPECT_EQ(list.items, before);
+    EXPECT_STREQ(list.At(6)->name, "Person 6");
+    EXPECT_TRUE(list.Add(Numbered(7)));
+    EXPECT_EQ(list.capacity, 16u);
 }
