@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -24,6 +26,17 @@ std::int64_t FloorDiv(__int128 numerator, __int128 denominator) {
         --quotient;
     }
     return static_cast<std::int64_t>(quotient);
+}
+
+std::int64_t CeilDiv(__int128 numerator, __int128 denominator) {
+    return -FloorDiv(-numerator, denominator);
+}
+
+// The pixels a pen of `width` covers across its line where the exact centre lies at
+// centre / scale: from centre - width / 2 inclusive to centre + width / 2 exclusive.
+std::pair<std::int64_t, std::int64_t> Across(__int128 centre, __int128 scale, int width) {
+    const __int128 half = __int128{width} * scale;
+    return {CeilDiv(2 * centre - half, 2 * scale), CeilDiv(2 * centre + half, 2 * scale) - 1};
 }
 
 } // namespace
@@ -88,10 +101,12 @@ void RasterCanvas::LineTo(std::int32_t x, std::int32_t y) {
     penY = y;
 }
 
-void RasterCanvas::Stamp(std::int64_t x, std::int64_t y, const Pen& pen) {
-    for (int dy = 0; dy < pen.width; ++dy) {
-        for (int dx = 0; dx < pen.width; ++dx) {
-            Set(x - dx, y - dy, pen.color);
+void RasterCanvas::Cap(std::int64_t x, std::int64_t y, const Pen& pen) {
+    const auto [left, right] = Across(x, 1, pen.width);
+    const auto [top, bottom] = Across(y, 1, pen.width);
+    for (std::int64_t row = top; row <= bottom; ++row) {
+        for (std::int64_t column = left; column <= right; ++column) {
+            Set(column, row, pen.color);
         }
     }
 }
@@ -102,13 +117,14 @@ void RasterCanvas::DrawLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, s
     const std::int64_t dx = x1 - x0;
     const std::int64_t dy = y1 - y0;
     const std::int64_t steps = std::max(std::llabs(dx), std::llabs(dy));
+    if (wide) {
+        Cap(x0, y0, pen);
+        Cap(x1, y1, pen);
+    }
     if (steps == 0) {
-        if (wide) {
-            Stamp(x0, y0, pen);
-        }
         return;
     }
-    // A thin line leaves out its end pixel; a wide one reaches it with its round cap.
+    // A thin line leaves out its end pixel; a wide one reaches it with its cap.
     const std::int64_t last = wide ? steps : steps - 1;
 
     // Walk the major axis over the part that can touch the picture only, so that lines to far
@@ -131,18 +147,21 @@ void RasterCanvas::DrawLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, s
     final = std::min(final, last);
     for (std::int64_t k = first; k <= final; ++k) {
         const std::int64_t major = start + k * direction;
-        // Nearest pixel to the exact line, halves rounded toward larger coordinates.
-        const __int128 numerator = __int128{2} * k * minorDelta + steps;
-        const std::int64_t minor = minorStart + FloorDiv(numerator, __int128{2} * steps);
-        if (minor < minorLow || minor > minorHigh) {
+        // The exact centre across the line, as a fraction over `steps`.
+        const __int128 centre = __int128{minorStart} * steps + __int128{k} * minorDelta;
+        std::int64_t low;
+        std::int64_t high;
+        if (wide) {
+            std::tie(low, high) = Across(centre, steps, pen.width);
+        } else {
+            // Nearest pixel to the exact line, halves rounded toward larger coordinates.
+            low = high = FloorDiv(2 * centre + steps, __int128{2} * steps);
+        }
+        if (high < minorLow || low > minorHigh) {
             continue;
         }
-        const std::int64_t x = xMajor ? major : minor;
-        const std::int64_t y = xMajor ? minor : major;
-        if (wide) {
-            Stamp(x, y, pen);
-        } else {
-            Set(x, y, pen.color);
+        for (std::int64_t minor = low; minor <= high; ++minor) {
+            Set(xMajor ? major : minor, xMajor ? minor : major, pen.color);
         }
     }
 }
