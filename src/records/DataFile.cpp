@@ -212,7 +212,7 @@ bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
         return false;
     }
     const char* cursor = ReadLevels(marker + 1, record.left);
-    // The R counts only after the tenth left value; a short left part reads on into the right.
+    // The R counts only after the tenth left value; fewer left values read on into the right ones.
     const char* right = std::strrchr(cursor, 'R');
     if (right) {
         ReadLevels(right + 1, record.right);

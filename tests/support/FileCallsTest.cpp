@@ -87,14 +87,6 @@ TEST(FileCalls, ReplaceSwapsInTheNewContentAndLeavesNoSource) {
     EXPECT_EQ(folder.Read("data.def"), "new content");
 }
 
-TEST(FileCalls, RemoveDeletesAFile) {
-    ScratchFolder folder;
-    folder.Write("gone.def", "x");
-    EXPECT_TRUE(FileRemove(folder.Path("gone.def").c_str()));
-    EXPECT_FALSE(folder.Exists("gone.def"));
-    EXPECT_FALSE(FileRemove(folder.Path("gone.def").c_str()));
-}
-
 TEST(FileCalls, FolderNamesOutsideTheAnsiCodePageWork) {
     // Greek and Japanese letters as UTF-8: no single-byte code page holds both.
     ScratchFolder folder("tonolot-\xCE\x91\xCE\xBA\xCE\xBF\xCE\xAE-\xE8\x81\xB4\xE5\x8A\x9B");

@@ -128,15 +128,6 @@ TEST(TextStringAssign, OwnTextIsCutButNeverLengthened) {
     EXPECT_EQ(text.Buffer(), block);
 }
 
-TEST(TextStringAssign, ReusesALargeEnoughBlock) {
-    TextString text;
-    text.Assign("a fairly long text here");
-    char* block = text.Buffer();
-    text.Assign("short");
-    EXPECT_EQ(text.Buffer(), block);
-    EXPECT_STREQ(text.Text(), "short");
-}
-
 TEST(TextStringAppend, EmptyStringTakesTheTextInAnExactBlock) {
     TextString text;
     text.Append("abcdefghijkl");
@@ -178,19 +169,6 @@ TEST(TextStringAppend, EmptyTextOrZeroLengthChangesNothing) {
     TextString none;
     none.Append("");
     EXPECT_EQ(none.Buffer(), nullptr);
-}
-
-TEST(TextStringAppend, ManyAppendsBuildTheWholeText) {
-    TextString text;
-    std::string expected;
-    for (int i = 0; i < 300; ++i) {
-        char piece[8];
-        std::snprintf(piece, sizeof piece, "%d,", i);
-        text.Append(piece);
-        expected += piece;
-    }
-    EXPECT_EQ(std::string(text.Text()), expected);
-    EXPECT_GE(text.Capacity(), text.Length() + 5);
 }
 
 TEST(TextStringSetChar, ReplacesInsideAndAppendsBehind) {
