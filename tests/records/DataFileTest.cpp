@@ -62,7 +62,7 @@ TEST_F(DataFileTest, SingleLineWithoutLineEndLoads) {
 
 TEST_F(DataFileTest, EveryLineEndFormAndBlankLinesLoadTheSame) {
     const std::vector<std::string> lines = {Line("A", 1), Line("B", 2), Line("C", 3)};
-    for (const std::string& end : {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n", "\n\n\n"}) {
+    for (const char* end : {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n", "\n\n\n"}) {
         folder.Write("tonolot.def", Joined(lines, end) + end);
         HearingTest& test = Start();
         EXPECT_EQ(Names(test), (std::vector<std::string>{"A", "B", "C"}));
