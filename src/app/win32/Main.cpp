@@ -1,0 +1,102 @@
+// The Windows program: the process-wide objects, the entry function and the message loop.
+//
+// The objects below are defined in this one file, so they are constructed in the order written
+// and destroyed in the reverse order: the shared text buffers live longest, since the hearing
+// test's teardown still formats numbers while it stores the records; the message boxes are
+// installed before the hearing test opens its device, whose failure box has no owner yet.
+
+#include "app/DataFilePath.h"
+#include "app/DialogProcedure.h"
+#include "app/win32/MainDialogMessages.h"
+#include "app/win32/ProgramPath.h"
+#include "app/win32/Win32DialogControls.h"
+#include "audio/winmm/WinmmWaveOut.h"
+#include "hearing/HearingTest.h"
+#include "support/MainDialog.h"
+#include "support/MessageBoxes.h"
+#include "support/TextString.h"
+#include "support/win32/MessageBoxPresenter.h"
+#include "support/win32/SystemClock.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+constexpr WORD MainDialogTemplate = 103;
+
+// Exit codes of a start or a loop that failed; a normal end carries the quit message's 0.
+constexpr int ExitNoDialog = 1;
+constexpr int ExitLoopFailed = 2;
+
+// Installs the message boxes for as long as the program runs, boxes of the teardown included.
+class InstalledPresenter {
+public:
+    InstalledPresenter() { SetMessagePresenter(&presenter); }
+    ~InstalledPresenter() { SetMessagePresenter(nullptr); }
+    InstalledPresenter(const InstalledPresenter&) = delete;
+    InstalledPresenter& operator=(const InstalledPresenter&) = delete;
+
+private:
+    MessageBoxPresenter presenter;
+};
+
+SharedTextBuffers textBuffers;
+InstalledPresenter messageBoxes;
+SystemClock systemClock;
+Win32DialogControls dialogControls;
+WinmmWaveOut waveOut;
+HearingTest hearingTest(waveOut, dialogControls, systemClock);
+
+HINSTANCE programInstance = nullptr;
+
+// Runs until the quit message; a failing GetMessageA (an invalid message queue) ends the loop
+// too, instead of spinning on the error. The loop does no dialog keyboard navigation.
+int RunMessageLoop(HWND dialog) {
+    MSG message{};
+    for (;;) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            return static_cast<int>(message.wParam);
+        }
+        if (got == -1) {
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (IsWindow(dialog)) {
+        DestroyWindow(dialog);
+    }
+    return ExitLoopFailed;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    programInstance = instance;
+
+    // The data file lies beside the program; the path is UTF-8 and the file calls convert it.
+    const std::string programPath = ProgramPath(programInstance);
+    if (!programPath.empty()) {
+        hearingTest.LoadRecords(DataFilePathFor(programPath).c_str());
+    } else {
+        ShowMessage("Der Pfad des Programms ist unbekannt, die Messungen werden nicht "
+                    "gespeichert.");
+    }
+
+    DialogProcedure procedure(hearingTest, dialogControls);
+    HWND dialog = CreateDialogParamA(programInstance, MAKEINTRESOURCEA(MainDialogTemplate), nullptr,
+                                     MainDialogMessages, reinterpret_cast<LPARAM>(&procedure));
+    if (dialog == nullptr) {
+        // Without a window no message would ever end the loop.
+        ShowMessage("Das Fenster von Tonolot konnte nicht ge\xF6"
+                    "ffnet werden (Fehler %lu).",
+                    static_cast<unsigned long>(GetLastError()));
+        return ExitNoDialog;
+    }
+    SetMainDialog(dialog);
+
+    return RunMessageLoop(dialog);
+}
