@@ -69,7 +69,8 @@ using WaveOutCallback = void (*)(WaveOutHandle device, unsigned message, std::ui
 //   take. Open does not wait for it either.
 // - Pause, Restart and Reset may wait for the notification thread; they are not called from
 //   inside a notification. Reset returns every queued buffer done, each with its WOM_DONE, and
-//   returns only after those notifications have been handled.
+//   returns only after those notifications have been handled. Afterwards the device is no longer
+//   paused: buffers written next play.
 // - Close may wait for the notification thread as well. Whatever it returns, once it has
 //   returned no notification for that handle runs or follows, and the device no longer reads
 //   or writes any header or buffer it was given.

@@ -31,19 +31,24 @@ public:
     std::atomic<bool> wrongState{false};
 };
 
-// What one run from Start to Stop sounds like: four silent buffers, then one fill after
-// another, each heard exactly once.
+// What one run from Start to Stop or Close sounds like: four silent buffers, then one fill
+// after another, each heard exactly once. Stop and Close set the state before they reach the
+// device, which plays on meanwhile; buffers returned in between are not refilled, so a run may
+// end in silence, but never in old or repeated content.
 void ExpectIntactRun(const std::vector<StereoFrame>& heard, int cycle) {
     ASSERT_EQ(heard.size() % WaveStreamer::FramesPerBuffer, 0u);
     const std::size_t buffers = heard.size() / WaveStreamer::FramesPerBuffer;
     int previous = 0;
+    bool fellSilent = false;
     for (std::size_t n = 0; n < buffers; ++n) {
         const int stamp = StampOf(heard, n);
+        ASSERT_GE(stamp, 0) << "cycle " << cycle << " buffer " << n << " mixes two fills";
         if (n < 4) {
             ASSERT_EQ(stamp, 0) << "cycle " << cycle << " buffer " << n;
-        } else if (n == 4) {
-            ASSERT_GT(stamp, 0) << "cycle " << cycle;
-        } else {
+        } else if (fellSilent || stamp == 0) {
+            fellSilent = true;
+            ASSERT_EQ(stamp, 0) << "cycle " << cycle << " buffer " << n << " after the tail";
+        } else if (n > 4) {
             ASSERT_EQ(stamp, previous + 1) << "cycle " << cycle << " buffer " << n;
         }
         previous = stamp;
@@ -77,7 +82,7 @@ TEST_F(WaveStreamerStress, StartStopCloseCyclesWhileNotificationsArrive) {
         played += static_cast<int>(heard.size() / WaveStreamer::FramesPerBuffer);
         ExpectIntactRun(heard, cycle);
     }
-    EXPECT_GT(played, Cycles) << "notifications did arrive during the cycles";
+    EXPECT_GT(played, Cycles / 10) << "notifications did arrive during the cycles";
     EXPECT_FALSE(streamer.wrongState.load());
     EXPECT_EQ(presenter.Count(), 0u);
 }
