@@ -48,6 +48,13 @@ TEST(RasterCanvasCoverage, FilledRectangleCoversLeftAndTopEdgesOnly) {
     EXPECT_EQ(canvas.Pixel(7, 10), RasterCanvas::Black);
     canvas.FillWhite(CanvasRect{0, 0, 20, 20});
     EXPECT_EQ(canvas.Count(RasterCanvas::White), 400);
+
+    // Given the wrong way round, the edges named left and top are still the covered ones.
+    canvas.FillSolid(CanvasRect{8, 10, 3, 4}, Red);
+    EXPECT_EQ(canvas.Count(Red), 5 * 6);
+    EXPECT_EQ(canvas.Pixel(8, 10), Red);
+    EXPECT_EQ(canvas.Pixel(4, 5), Red);
+    EXPECT_EQ(canvas.Pixel(3, 4), RasterCanvas::White);
 }
 
 TEST(RasterCanvasCoverage, TwoPixelPenAddsTheRowAboveAndReachesTheEnd) {

@@ -54,12 +54,15 @@ void RasterCanvas::Set(std::int64_t x, std::int64_t y, CanvasColor color) {
 }
 
 void RasterCanvas::Fill(const CanvasRect& rect, CanvasColor color) {
-    // Like PatBlt under FillRect, a rectangle given the wrong way round is filled as its
-    // normalised form.
-    const std::int64_t left = std::max<std::int64_t>(std::min(rect.left, rect.right), 0);
-    const std::int64_t right = std::min<std::int64_t>(std::max(rect.left, rect.right), width);
-    const std::int64_t top = std::max<std::int64_t>(std::min(rect.top, rect.bottom), 0);
-    const std::int64_t bottom = std::min<std::int64_t>(std::max(rect.top, rect.bottom), height);
+    // The edge named left (top) is covered and the one named right (bottom) is not, whichever
+    // way round they are given: a rectangle from 20 to 10 covers 11 to 20, as GDI fills it.
+    const auto span = [](std::int64_t from, std::int64_t to, std::int64_t limit) {
+        const std::int64_t low = from <= to ? from : to + 1;
+        const std::int64_t high = from <= to ? to : from + 1;
+        return std::pair{std::max<std::int64_t>(low, 0), std::min(high, limit)};
+    };
+    const auto [left, right] = span(rect.left, rect.right, width);
+    const auto [top, bottom] = span(rect.top, rect.bottom, height);
     for (std::int64_t y = top; y < bottom; ++y) {
         for (std::int64_t x = left; x < right; ++x) {
             Set(x, y, color);

@@ -9,7 +9,8 @@
 
 // A small rasteriser behind the canvas seam, following GDI's pixel coverage closely enough for
 // pixel checks: a one-pixel line covers its start pixel but not its end pixel; a filled rectangle
-// covers its left and top edges but not its right and bottom edges. A wider pen covers, along the
+// covers its left and top edges but not its right and bottom edges (also when given the wrong
+// way round). A wider pen covers, along the
 // line's longer axis, the pixels from `width` / 2 before the exact centre line (inclusive) to
 // `width` / 2 after it (exclusive), and a square of the same extent at each end in place of the
 // round cap. For a pen of width 2 that is the row of the point and the row above it (the column
