@@ -30,6 +30,9 @@
 class LookaheadWaveOut : public WaveOutDevice {
 public:
     // Four buffers with the platform at a time played without a gap under Wine; three did not.
+    // More is not possible: the streamer fills the buffer four places behind the one returned,
+    // so a fifth buffer would be handed over before the notification that fills it (tried: with
+    // eight, only silence was heard).
     static constexpr int Ahead = 4;
     static constexpr std::uint32_t SlotBytes = 16384;
 
