@@ -159,6 +159,14 @@ TEST(GdiCanvas, SteepCurvesMatchTheRasteriser) {
     CompareWithRasteriser(scene, "audiogram-gdi-steep.png");
 }
 
+TEST(GdiCanvas, HugeLevelsMatchTheRasteriser) {
+    ChartScene scene = FiveCurveScene();
+    scene.current.left[3] = 2147483647;
+    scene.current.right[6] = -2147483647 - 1;
+    scene.comparison.left[8] = 1000000000;
+    CompareWithRasteriser(scene, "audiogram-gdi-huge.png");
+}
+
 TEST(GdiCanvas, TextIsCentredTransparentAndTopAligned) {
     MemoryBitmap gdi(200, 40);
     ASSERT_TRUE(gdi.Valid());

@@ -1,6 +1,41 @@
 #include "chart/win32/GdiCanvas.h"
 
+#include <cmath>
+#include <cstdlib>
+
 namespace {
+
+// Windows keeps device coordinates within 27 bits, and Wine drops lines that reach 10^9; well
+// inside both, a cut line's end still lies millions of pixels beyond any device.
+constexpr double CoordinateLimit = 1 << 26;
+
+bool InsideLimit(std::int32_t x, std::int32_t y) {
+    return std::abs(static_cast<double>(x)) <= CoordinateLimit &&
+           std::abs(static_cast<double>(y)) <= CoordinateLimit;
+}
+
+// Liang-Barsky: narrows [first, last] of the line's parameter to where it lies within the
+// limits; false when no part does.
+bool ClipToLimit(double x0, double y0, double dx, double dy, double& first, double& last) {
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 + CoordinateLimit, CoordinateLimit - x0, y0 + CoordinateLimit,
+                         CoordinateLimit - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) {
+                return false;
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            first = std::fmax(first, t);
+        } else {
+            last = std::fmin(last, t);
+        }
+    }
+    return first <= last;
+}
 
 RECT ToRect(const CanvasRect& rect) {
     return RECT{rect.left, rect.top, rect.right, rect.bottom};
@@ -44,11 +79,41 @@ void GdiCanvas::RestorePen(CanvasPen previous) {
 }
 
 void GdiCanvas::MoveTo(std::int32_t x, std::int32_t y) {
-    MoveToEx(dc, x, y, nullptr);
+    penX = x;
+    penY = y;
+    contextAtPen = InsideLimit(x, y);
+    if (contextAtPen) {
+        MoveToEx(dc, x, y, nullptr);
+    }
 }
 
 void GdiCanvas::LineTo(std::int32_t x, std::int32_t y) {
-    ::LineTo(dc, x, y);
+    const std::int32_t fromX = penX;
+    const std::int32_t fromY = penY;
+    penX = x;
+    penY = y;
+    if (contextAtPen && InsideLimit(x, y)) {
+        ::LineTo(dc, x, y);
+        return;
+    }
+    // Draw the part within the limits; its cut ends lie far outside every device, so the
+    // pixels that show are those of the whole line, give or take the rounding of a cut end.
+    const double x0 = fromX;
+    const double y0 = fromY;
+    const double dx = static_cast<double>(x) - x0;
+    const double dy = static_cast<double>(y) - y0;
+    double first = 0.0;
+    double last = 1.0;
+    if (ClipToLimit(x0, y0, dx, dy, first, last)) {
+        MoveToEx(dc, static_cast<int>(std::lround(x0 + first * dx)),
+                 static_cast<int>(std::lround(y0 + first * dy)), nullptr);
+        ::LineTo(dc, static_cast<int>(std::lround(x0 + last * dx)),
+                 static_cast<int>(std::lround(y0 + last * dy)));
+    }
+    contextAtPen = InsideLimit(x, y);
+    if (contextAtPen) {
+        MoveToEx(dc, x, y, nullptr);
+    }
 }
 
 void GdiCanvas::SetTransparentBackground() {

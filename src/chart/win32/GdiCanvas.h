@@ -6,7 +6,10 @@
 
 // The canvas on a GDI device context, normally the hDC of an owner-drawn item's DRAWITEMSTRUCT.
 // Each call forwards to the GDI call it is named after; the brushes and pens it creates live
-// only as long as the call (or the pen's selection) that needs them.
+// only as long as the call (or the pen's selection) that needs them. Lines are the one
+// exception: GDI draws nothing at all for a line with an end beyond its coordinate space, so a
+// line to a far-off point (a level from a hand-edited data file) is cut to that space first and
+// keeps the part that shows.
 class GdiCanvas : public Canvas {
 public:
     explicit GdiCanvas(HDC dc) : dc(dc) {}
@@ -23,6 +26,11 @@ public:
 
 private:
     HDC dc;
+    // The canvas's current position, which may lie where GDI cannot go, and whether the
+    // context's own current position is the same point.
+    std::int32_t penX = 0;
+    std::int32_t penY = 0;
+    bool contextAtPen = false;
 };
 
 // The item rectangle of a DRAWITEMSTRUCT as the chart takes it.
