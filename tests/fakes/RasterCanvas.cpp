@@ -130,7 +130,7 @@ void RasterCanvas::DrawLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, s
     // A thin line leaves out its end pixel; a wide one reaches it with its cap.
     const std::int64_t last = wide ? steps : steps - 1;
 
-    // Walk the major axis over the part that can touch the picture only, so that lines to far
+    // Walk the major axis over the stretch that can touch the picture only, so that lines to far
     // away points cost no more than the picture is wide. Every point is computed from the start,
     // so the pixels inside are those of the whole line.
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);

@@ -15,7 +15,7 @@ bool InsideLimit(std::int32_t x, std::int32_t y) {
 }
 
 // Liang-Barsky: narrows [first, last] of the line's parameter to where it lies within the
-// limits; false when no part does.
+// limits; false when none of it does.
 bool ClipToLimit(double x0, double y0, double dx, double dy, double& first, double& last) {
     const double p[4] = {-dx, dx, -dy, dy};
     const double q[4] = {x0 + CoordinateLimit, CoordinateLimit - x0, y0 + CoordinateLimit,
@@ -96,7 +96,7 @@ void GdiCanvas::LineTo(std::int32_t x, std::int32_t y) {
         ::LineTo(dc, x, y);
         return;
     }
-    // Draw the part within the limits; its cut ends lie far outside every device, so the
+    // Draw the piece within the limits; its cut ends lie far outside every device, so the
     // pixels that show are those of the whole line, give or take the rounding of a cut end.
     const double x0 = fromX;
     const double y0 = fromY;

@@ -9,7 +9,7 @@
 // only as long as the call (or the pen's selection) that needs them. Lines are the one
 // exception: GDI draws nothing at all for a line with an end beyond its coordinate space, so a
 // line to a far-off point (a level from a hand-edited data file) is cut to that space first and
-// keeps the part that shows.
+// keeps the piece that shows.
 class GdiCanvas : public Canvas {
 public:
     explicit GdiCanvas(HDC dc) : dc(dc) {}
