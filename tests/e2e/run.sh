@@ -5,6 +5,7 @@
 #
 # Usage: tests/e2e/run.sh PATH_TO_tonolot.exe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
 #        tests/e2e/run.sh --probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
+# TONOLOT_E2E_SCENARIOS=ae (for example) runs only some scenarios, for work on them.
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
 # Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
 # non-zero on any failure. Everything it starts is stopped again on the way out.
@@ -121,6 +122,6 @@ if [ "$target" = --probe ]; then
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" || status=$?
+        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdef}" || status=$?
 fi
 exit "$status"

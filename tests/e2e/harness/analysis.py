@@ -116,17 +116,12 @@ class Tone:
                                            len(self.pieces), self.growth or 0, self.other_peak))
 
 
-def find_tones(recording, start=0, end=None, min_gap_seconds=0.05, min_seconds=0.1):
-    """The tones of a recording, in order.
-
-    Sound is cut into pieces where both channels stay silent for min_gap_seconds; a piece that
-    resumes at half the loudness where the previous one stopped, or louder, in the same channel
-    and within a second, continues that tone.
-    """
-    end = recording.frames if end is None else end
+def _stretches(recording, start, end, min_gap_seconds):
+    """[first, one past last] non-zero frame of each run of sound, split where both channels
+    stay silent for min_gap_seconds or more."""
     step = 256
     gap = int(min_gap_seconds * RATE)
-    loud = []  # [start, end] of runs of non-silent blocks
+    loud = []
     for begin in range(start, end, step):
         stop = min(begin + step, end)
         if recording.peak(0, begin, stop) or recording.peak(1, begin, stop):
@@ -134,27 +129,51 @@ def find_tones(recording, start=0, end=None, min_gap_seconds=0.05, min_seconds=0
                 loud[-1][1] = stop
             else:
                 loud.append([begin, stop])
-    tones = []
-    for begin, stop in loud:
-        begin, stop = _trim(recording, begin, stop)
+    return [_trim(recording, begin, stop) for begin, stop in loud]
+
+
+def _make_tone(recording, pieces):
+    left = max(recording.peak(0, begin, stop) for begin, stop in pieces)
+    right = max(recording.peak(1, begin, stop) for begin, stop in pieces)
+    tone = Tone(0 if left >= right else 1, *pieces[0])
+    tone.pieces = list(pieces)
+    tone.other_peak = right if tone.channel == 0 else left
+    _measure(recording, tone)
+    return tone
+
+
+def tone_between(recording, start, end, min_gap_seconds=0.05):
+    """All sound between two frames taken as one tone, or None if there is none. For stretches
+    of a recording that the listener's own presses divide, one per tone."""
+    pieces = _stretches(recording, start, end, min_gap_seconds)
+    return _make_tone(recording, pieces) if pieces else None
+
+
+def find_tones(recording, start=0, end=None, min_gap_seconds=0.05, min_seconds=0.1):
+    """The tones of a recording, in order, found from the sound alone.
+
+    Sound is cut into pieces where both channels stay silent for min_gap_seconds; a piece that
+    resumes at half the loudness where the previous one stopped, or louder, in the same channel
+    and within a second, continues that tone.
+    """
+    end = recording.frames if end is None else end
+    groups = []
+    for begin, stop in _stretches(recording, start, end, min_gap_seconds):
         left = recording.peak(0, begin, stop)
         right = recording.peak(1, begin, stop)
         channel = 0 if left >= right else 1
         first = recording.peak(channel, begin, begin + WINDOW)
-        if tones:
-            previous = tones[-1]
-            last = recording.peak(previous.channel, previous.end - WINDOW, previous.end)
-            if (channel == previous.channel and begin - previous.end < RATE
+        if groups:
+            previous_channel, pieces = groups[-1]
+            last_begin, last_end = pieces[-1]
+            last = recording.peak(previous_channel, last_end - WINDOW, last_end)
+            if (channel == previous_channel and begin - last_end < RATE
                     and first >= max(3, last / 2)):
-                previous.pieces.append((begin, stop))
+                pieces.append((begin, stop))
                 continue
-        if stop - begin >= min_seconds * RATE:
-            tones.append(Tone(channel, begin, stop))
-    for tone in tones:
-        tone.other_peak = max(recording.peak(1 - tone.channel, begin, stop)
-                              for begin, stop in tone.pieces)
-        _measure(recording, tone)
-    return tones
+        groups.append((channel, [(begin, stop)]))
+    return [_make_tone(recording, pieces) for _, pieces in groups
+            if pieces[-1][1] - pieces[0][0] >= min_seconds * RATE]
 
 
 def _trim(recording, begin, stop):

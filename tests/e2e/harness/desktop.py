@@ -136,3 +136,30 @@ def similarity(seen, expected):
     """How closely OCR text matches the expected text, 0 to 1 (white space ignored)."""
     normal = lambda text: re.sub(r"\s+", " ", text).strip()
     return difflib.SequenceMatcher(None, normal(seen), normal(expected)).ratio()
+
+
+def visible_windows():
+    """All visible X windows, the root included."""
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""],
+                            capture_output=True, text=True)
+    return {int(line) for line in result.stdout.split()}
+
+
+def wait_for_new_window(before, timeout):
+    """A visible window that was not among `before`, or None after timeout seconds."""
+    limit = time.monotonic() + timeout
+    while time.monotonic() < limit:
+        fresh = visible_windows() - before
+        if fresh:
+            return min(fresh)
+        time.sleep(0.05)
+    return None
+
+
+def move(x, y):
+    run("xdotool", "mousemove", str(x), str(y))
+
+
+def click_here():
+    """A click where the pointer rests, the quickest press there is."""
+    run("xdotool", "click", "1")

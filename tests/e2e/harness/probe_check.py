@@ -149,6 +149,8 @@ def without_server(report, exe, folder, runtime_dir):
                      "message box text read from Wine", repr(texts))
         if box:
             desktop.screenshot(os.path.join(folder, "probe-box.png"))
+            x, y, _, _ = desktop.geometry(box)
+            desktop.click(x + 8, y + 8)
             desktop.key("Return")
             report.check(desktop.wait_until_gone(box, 5), "Return dismisses the box")
         desktop.key("alt+F4")
