@@ -69,8 +69,12 @@ def type_text(text):
 class Image:
     """A screenshot held as RGB bytes."""
 
-    def __init__(self, path):
+    def __init__(self, path, size=None, pixels=None):
         self.path = path
+        if pixels is not None:  # made in memory
+            self.width, self.height = size
+            self.pixels = pixels
+            return
         data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
                               check=True).stdout
         fields = []

@@ -22,7 +22,7 @@ import listening
 from capture import Capture
 from dialog import DialogLayout
 from program import WineProgram
-from report import Report, fail_on_exception
+from report import Report, check_harness, fail_on_exception
 
 RED_LEVELS = [20, 40, 60, 80, 100, 90, 70, 50, 30, 10]
 BLUE_LEVELS = [110, 100, 90, 80, 70, 60, 50, 40, 30, 20]
@@ -39,6 +39,7 @@ def main():
     arguments = parser.parse_args()
     children.set_pid_file(arguments.pid_file)
     report = Report()
+    check_harness(report)
     os.makedirs(arguments.artifacts, exist_ok=True)
     folder = os.path.join(arguments.artifacts, "probe-run")
     shutil.rmtree(folder, ignore_errors=True)

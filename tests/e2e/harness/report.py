@@ -1,6 +1,8 @@
 """One line per check, as it is decided, and the count at the end."""
 
+import io
 import sys
+import unittest
 
 
 class Report:
@@ -43,3 +45,16 @@ def fail_on_exception(report, name):
             return True
 
     return Guard()
+
+
+def check_harness(report):
+    """Runs the harness's own tests first: a harness that misreads cannot judge the program."""
+    import test_harness
+    stream = io.StringIO()
+    suite = unittest.defaultTestLoader.loadTestsFromModule(test_harness)
+    result = unittest.TextTestRunner(stream=stream, verbosity=0).run(suite)
+    ok = report.check(result.wasSuccessful(), "the harness reads made-up recordings, data files "
+                      "and charts right", "%d tests" % result.testsRun)
+    if not ok:
+        sys.stderr.write(stream.getvalue())
+    return ok

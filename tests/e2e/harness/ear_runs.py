@@ -1,0 +1,220 @@
+"""Scenarios b and c: a run for each ear, answered as a listener would from the recording."""
+
+import math
+import os
+
+import analysis
+import desktop
+import listening
+
+TABLE = [70, 125, 250, 500, 1000, 2000, 4000, 6000, 8000, 12000]
+# The captured loudness at which the k-th tone of a run is "heard". They differ from tone to
+# tone, so a level stored under the wrong frequency shows, and stay low enough that the stored
+# levels lie inside the chart's plot. None: the tone is left unheard.
+LEFT_THRESHOLDS = [30, 70, 120, 45, 150, 25, 95, 60, 135, 40]
+RIGHT_THRESHOLDS = [140, 35, 80, None, 55, 110, 28, 125, 65, 90]
+# Longest pause before a tone (rand() / 10 ms) and what Wine needs to start a freshly opened
+# device on top of it, measured with the harness probe under load.
+LONGEST_PAUSE = 3.3
+DEVICE_START = 0.5
+# How far the program's level may run ahead of the loudness captured at the click, in buffers:
+# the ring fills four buffers ahead of playback, the sink and the capture add a few more, and
+# the click takes a moment to arrive. Holes in the tone (the player fell behind) come on top.
+LEAD_BUFFERS = 12
+
+class EarRun:
+    """What happened in one run: when it began, each press of "Gehört", the tones recorded."""
+
+    def __init__(self, label, channel, thresholds):
+        self.label = label
+        self.channel = channel
+        self.thresholds = thresholds
+        self.start_frame = None
+        self.end_frame = None
+        self.presses = []  # capture frame just before each press, None for the unheard tone
+        self.bounds = []  # (first, last) frame of the part of the recording with each tone
+        self.unheard = None  # frame where the unheard tone stopped
+        self.retries = 0
+        self.tones = []
+        self.pairs = []  # (tone, press frame or None)
+
+
+def ear_run(ctx, session, run, button):
+    """Starts a run and answers each tone as a listener would, from the recording.
+
+    Each tone lies between the end of the previous one (or the start of the run) and the moment
+    the recording falls silent after its press, so the recording is divided by the presses.
+    """
+    capture = ctx.capture
+    run.start_frame = capture.poll()
+    session.click(button)
+    desktop.move(*session.layout.centre("heard"))  # the pointer rests on "Gehört"
+    boundary = run.start_frame
+    for index, threshold in enumerate(run.thresholds):
+        number = index + 1
+        if threshold is None:
+            # Left unheard: it rises until the program presses by itself.
+            hit = listening.wait_for_loudness(capture, 20000, LONGEST_PAUSE + DEVICE_START + 22,
+                                              run.channel)
+            stop = listening.wait_for_silence(capture, 0.1, 6) if hit else None
+            if not ctx.check(stop is not None, "%s: tone %d, left unheard, ends by itself"
+                             % (run.label, number)):
+                break
+            run.unheard = stop
+            run.presses.append(None)
+            run.bounds.append((boundary, stop))
+            boundary = stop
+            continue
+        hit = listening.wait_for_loudness(capture, threshold, LONGEST_PAUSE + DEVICE_START + 14)
+        if not hit:
+            ctx.check(False, "%s: tone %d comes and grows to %d" % (run.label, number, threshold))
+            break
+        if index == 0:
+            run.measuring_shot = ctx.shot("%s-measuring.png" % run.label)
+        stop = None
+        for attempt in range(3):
+            press = capture.poll()
+            desktop.click_here()
+            stop = listening.wait_for_silence(capture, 0.1, 2.5)
+            if stop is not None:
+                break
+            run.retries += 1
+        run.presses.append(press)
+        if stop is None:
+            ctx.check(False, "%s: tone %d ends when pressed" % (run.label, number))
+            break
+        run.bounds.append((boundary, stop))
+        boundary = stop
+    # After the last tone nothing more may come (the longest pause and more).
+    run.trailing = listening.sound_within(capture, LONGEST_PAUSE + DEVICE_START + 0.7)
+    run.end_frame = capture.poll()
+    run.idle_shot = ctx.shot("%s-idle.png" % run.label)
+    run.tones = [analysis.tone_between(capture.recording, begin, stop)
+                 for begin, stop in run.bounds]
+    run.pairs = [(tone, press) for tone, press in zip(run.tones, run.presses) if tone]
+
+
+def check_run(ctx, session, run):
+    label = run.label
+    report = ctx.check
+    tones = [tone for tone in run.tones if tone]
+    with open(os.path.join(ctx.artifacts, "%s-tones.txt" % label), "w") as notes:
+        for tone, press in run.pairs:
+            notes.write(tone.describe() + (", pressed at %.3f s" % (press / analysis.RATE)
+                                           if press else ", not pressed") + "\n")
+    report(run.retries == 0, "%s: each press of \"Geh\u00f6rt\" ends its tone at once" % label,
+           "%d presses repeated" % run.retries)
+    report(len(tones) == 10 and run.trailing is None, "%s: ten tones, then silence" % label,
+           "%d tones%s" % (len(tones), "" if run.trailing is None else
+                           ", sound again at %.2f s" % (run.trailing / analysis.RATE)))
+    holes = sum(len(tone.pieces) - 1 for tone in tones)
+    if holes:
+        ctx.report.note("%s: %d short holes in the tones (the player fell behind)" % (label, holes))
+    if not tones:
+        return
+    ear = "left" if run.channel == 0 else "right"
+    wrong = ["%.0f Hz in the %s channel" % (t.frequency or 0, "left" if t.channel == 0 else "right")
+             for t in tones if t.channel != run.channel]
+    leaking = ["%.0f Hz: other channel up to %d" % (t.frequency or 0, t.other_peak)
+               for t in tones if t.other_peak != 0]
+    report(not wrong and not leaking,
+           "%s: every tone in the %s channel only, the other channel silent" % (label, ear),
+           "; ".join(wrong + leaking))
+    matched = []
+    off = []
+    for tone in tones:
+        if tone.frequency is None:
+            off.append("a tone without a measurable frequency")
+            continue
+        nearest, deviation = analysis.nearest_table_frequency(tone.frequency, TABLE)
+        matched.append(nearest)
+        if deviation > 0.01:
+            off.append("%.2f Hz" % tone.frequency)
+    report(sorted(matched) == TABLE and not off,
+           "%s: the ten frequencies of the table once each, within 1 %%" % label,
+           "measured %s%s" % (", ".join("%.1f" % (t.frequency or 0) for t in tones),
+                              "; off: " + ", ".join(off) if off else ""))
+    loud_start = ["%.0f Hz starts at %d" % (t.frequency or 0, t.first_peak) for t in tones
+                  if t.first_peak > 2]
+    report(not loud_start, "%s: every tone rises from silence" % label, "; ".join(loud_start))
+    growths = [t.growth for t in tones]
+    report(all(g is not None and abs(g - 1.015) <= 0.001 for g in growths),
+           "%s: every tone grows by 1.5 %% per 1024 frames" % label,
+           "factors " + ", ".join("%.4f" % g if g else "none" for g in growths))
+    pauses = []
+    previous_end = run.start_frame
+    for tone in tones:
+        if tone.origin is None:
+            pauses.append(None)
+        else:
+            # The device starts with four silent buffers and the first fill is silent too.
+            started = tone.origin - 5 * analysis.WINDOW
+            pauses.append((started - previous_end) / analysis.RATE)
+        previous_end = tone.end
+    longest = max((p for p in pauses if p is not None), default=None)
+    report(None not in pauses and longest <= LONGEST_PAUSE + DEVICE_START,
+           "%s: each tone after a pause of at most 3.3 s" % label,
+           "pauses %s s; %.1f s allowed for Wine to start the device" %
+           (", ".join("%.2f" % p if p is not None else "?" for p in pauses), DEVICE_START))
+    late = []
+    for tone, press in run.pairs:
+        if press is not None and not (-0.02 <= (tone.end - press) / analysis.RATE <= 0.6):
+            late.append("%.0f Hz ended %.2f s after the press"
+                        % (tone.frequency or 0, (tone.end - press) / analysis.RATE))
+    unpressed = sum(1 for _, press in run.pairs if press is None)
+    report(not late and unpressed == run.thresholds.count(None),
+           "%s: every tone ends when \"Geh\u00f6rt\" is pressed" % label,
+           "; ".join(late + ["%d tones without a press" % unpressed]))
+    measuring = getattr(run, "measuring_shot", None)
+    if measuring:
+        report(session.enabled(measuring, "heard") and not session.enabled(measuring, "start_left")
+               and not session.enabled(measuring, "start_right"),
+               "%s: during the run \"Geh\u00f6rt\" is enabled, the start buttons disabled" % label)
+    report(not session.enabled(run.idle_shot, "heard") and session.enabled(run.idle_shot,
+                                                                          "start_left")
+           and session.enabled(run.idle_shot, "start_right"),
+           "%s: after the run \"Geh\u00f6rt\" is disabled, the start buttons enabled" % label)
+
+
+def check_unheard(ctx, run):
+    """The tone left unheard rises to full loudness, and the program presses by itself."""
+    tone = next((tone for tone, press in run.pairs if press is None), None)
+    if not ctx.check(tone is not None and tone.origin is not None,
+                     "c: the tone left unheard is recorded"):
+        return
+    # From its first audible buffer (0.9 * 1.015) the level reaches 30000 after 699 more; the
+    # program presses when the level passes 30000, while the ring still holds the last three or
+    # four buffers, so those are cut off.
+    peak = max(ctx.capture.recording.peak(tone.channel, begin, stop) for begin, stop in tone.pieces)
+    buffers = (tone.end - tone.origin - tone.gap_frames()) / analysis.WINDOW
+    ctx.check(peak >= 30000 / analysis.GROWTH ** 8 and 690 <= buffers <= 706,
+              "c: it rises to full loudness, and the program presses by itself",
+              "%.0f Hz, %.1f buffers from the first audible one, peak %d"
+              % (tone.frequency or 0, buffers, peak))
+
+
+def check_stored_levels(ctx, run, levels):
+    """The level stored for each frequency against the loudness captured when it was pressed."""
+    notes = []
+    wrong = []
+    for tone, press in run.pairs:
+        if tone.frequency is None:
+            continue
+        nearest, _ = analysis.nearest_table_frequency(tone.frequency, TABLE)
+        stored = levels[TABLE.index(nearest)]
+        if press is None:
+            continue
+        heard = tone.amplitude_at(press)
+        if heard is None or stored <= 0:
+            wrong.append("%d Hz: stored %d" % (nearest, stored))
+            continue
+        ahead = math.log(stored / heard) / math.log(analysis.GROWTH)
+        holes = tone.gap_frames(press) / analysis.WINDOW
+        notes.append("%d Hz %d/%.0f (%+.1f)" % (nearest, stored, heard, ahead))
+        if not (0.0 <= ahead <= LEAD_BUFFERS + holes):
+            wrong.append("%d Hz: stored %d, captured %.1f at the press, %.1f buffers apart"
+                         % (nearest, stored, heard, ahead))
+    ctx.check(not wrong and len(notes) >= 9,
+              "%s: each stored level agrees with the loudness captured at the press" % run.label,
+              ("; ".join(wrong) + " | " if wrong else "") + "stored/captured (buffers ahead): "
+              + ", ".join(notes))

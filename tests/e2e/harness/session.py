@@ -1,0 +1,122 @@
+"""One run of tonolot.exe under Wine, and what the scenarios share."""
+
+import os
+import shutil
+import time
+
+import desktop
+from dialog import DialogLayout
+from program import WineProgram
+from report import Report
+
+DIALOG_NAME = r"^Tonolot 0\.8$"
+BOX_NAME = r"^Tonolot$"
+
+
+class Context:
+    def __init__(self, arguments):
+        self.report = Report()
+        self.exe = arguments.exe
+        self.artifacts = arguments.artifacts
+        self.silent_runtime = arguments.silent_runtime_dir
+        self.pulse_pid = arguments.pulse_pid
+        self.capture = None
+        self.runs = {}  # "b"/"c" -> EarRun
+        self.stored = None  # the measured record as read from the data file
+        self.chart_shot = None
+
+    def check(self, condition, name, detail=""):
+        return self.report.check(condition, name, detail)
+
+    def folder(self, name, fresh=True):
+        path = os.path.join(self.artifacts, name)
+        if fresh:
+            shutil.rmtree(path, ignore_errors=True)
+            os.makedirs(path)
+            shutil.copy(self.exe, os.path.join(path, "tonolot.exe"))
+        return path
+
+    def shot(self, name):
+        return desktop.screenshot(os.path.join(self.artifacts, name))
+
+
+class Session:
+    """One run of the program: its process, its dialog and where the dialog's controls lie."""
+
+    def __init__(self, ctx, folder, log_name, env=None):
+        self.ctx = ctx
+        self.folder = folder
+        self.data_path = os.path.join(folder, "tonolot.def")
+        self.program = WineProgram(os.path.join(folder, "tonolot.exe"),
+                                   os.path.join(folder, log_name), env)
+        self.dialog = None
+        self.layout = None
+
+    def wait_for_dialog(self, timeout=90):
+        self.dialog = desktop.wait_for_window(DIALOG_NAME, timeout,
+                                              stop_if=lambda: not self.program.running())
+        if self.dialog:
+            self.layout = DialogLayout(*desktop.geometry(self.dialog))
+            time.sleep(1.0)  # let it paint
+        return self.dialog
+
+    def click(self, control):
+        desktop.click(*self.layout.centre(control))
+
+    def click_check_box(self, control):
+        left, top, _, bottom = self.layout.rect(control)
+        desktop.click(left + 6, (top + bottom) // 2)
+
+    def read(self, image_path, control, work_name):
+        rect = self.layout.rect(control)
+        if control in ("aid", "comparison"):
+            rect = (rect[0] + 15,) + rect[1:]  # the text beside the check box's square
+        else:
+            # Inside the button's frame and its focus rectangle.
+            inset = 2 if control == "name" else 4
+            rect = (rect[0] + inset, rect[1] + inset, rect[2] - inset, rect[3] - inset)
+        return desktop.read_text(image_path, rect, os.path.join(self.folder, work_name))
+
+    def read_list_field(self, image_path, work_name):
+        return desktop.read_text(image_path, self.layout.combo_field(),
+                                 os.path.join(self.folder, work_name))
+
+    def open_list(self):
+        """Opens the drop-down list; returns [(text, top, bottom)] of its lines and the window."""
+        before = desktop.visible_windows()
+        left, top, right, bottom = self.layout.combo_field()
+        desktop.click((left + right) // 2, (top + bottom) // 2)
+        window = desktop.wait_for_new_window(before, 5)
+        if not window:
+            return [], None
+        time.sleep(0.3)
+        x, y, width, height = desktop.geometry(window)
+        shot = os.path.join(self.folder, "list-open.png")
+        desktop.screenshot(shot)
+        lines = desktop.read_lines(shot, (x, y, x + width, y + height),
+                                   os.path.join(self.folder, "ocr-list.png"))
+        return lines, (x, y, width, height)
+
+    def enabled(self, image, control):
+        """Whether a push button shows its caption in the dark text of an enabled button."""
+        left, top, right, bottom = self.layout.rect(control)
+        dark = image.count((left + 4, top + 4, right - 4, bottom - 4),
+                           lambda pixel: pixel is not None and max(pixel) < 60)
+        return dark > 15
+
+    def close(self, timeout=30):
+        """Clicks "Schließen" and waits for the program to end; returns its exit code or None."""
+        self.click("close")
+        return self.program.wait_exit(timeout)
+
+    def end(self):
+        self.program.kill()
+
+
+def read_file(path):
+    """The bytes of a file, or None if it cannot be read."""
+    try:
+        with open(path, "rb") as data:
+            return data.read()
+    except OSError:
+        return None
