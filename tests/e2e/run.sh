@@ -47,20 +47,30 @@ fi
 work="$(mktemp -d /tmp/tonolot-e2e.XXXXXX)"
 xvfb_pid=""
 pulse_pid=""
+driver_pid=""
+
+# Ends a process by its pid, only if it still runs the named program (its pid may have been
+# given to another process since).
+stop_process() {
+    cat "/proc/$1/cmdline" 2>/dev/null | tr '\0' ' ' | grep -q -- "$2" && kill "$1" 2>/dev/null
+}
 
 cleanup() {
     set +e
+    if [ -n "$driver_pid" ]; then
+        kill "$driver_pid" 2>/dev/null
+        wait "$driver_pid" 2>/dev/null
+    fi
     # The test's own processes (parec, the program) are children of the Python driver, which
     # stops them itself; whatever is left of them is ended here by pid.
     if [ -f "$work/pids" ]; then
-        while read -r pid; do kill "$pid" 2>/dev/null; done <"$work/pids"
+        while read -r pid name; do stop_process "$pid" "$name"; done <"$work/pids"
     fi
     if [ -n "${WINEPREFIX:-}" ]; then
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
     fi
-    pulse_pid="$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || echo "$pulse_pid")"
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
+    [ -n "$pulse_pid" ] && stop_process "$pulse_pid" pulseaudio
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -118,10 +128,14 @@ if [ "$target" = --probe ]; then
         exit 1
     }
     python3 "$here/harness/probe_check.py" "$work/probe.exe" "$artifacts" \
-        --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" || status=$?
+        --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" &
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdef}" || status=$?
+        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdef}" &
 fi
+# The driver runs in the background so that a signal reaches the trap at once.
+driver_pid=$!
+wait "$driver_pid" || status=$?
+driver_pid=""
 exit "$status"

@@ -22,7 +22,7 @@ class Capture:
         self._process = subprocess.Popen(
             ["parec", "-d", source, "--format=s16le", "--rate=44100", "--channels=2",
              "--latency-msec=10"], stdout=self._file, stderr=subprocess.DEVNULL)
-        children.register(self._process.pid)
+        children.register(self._process.pid, "parec")
         self._reader = open(path, "rb")
 
     @property

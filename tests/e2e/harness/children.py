@@ -9,7 +9,9 @@ def set_pid_file(path):
     _pid_file = path
 
 
-def register(pid):
+def register(pid, name):
+    """Notes a child's pid with a name that its command line contains, so that a pid handed on
+    to another process is not taken for it."""
     if _pid_file:
         with open(_pid_file, "a") as pids:
-            pids.write("%d\n" % pid)
+            pids.write("%d %s\n" % (pid, name))

@@ -6,7 +6,8 @@ import re
 FALLBACK = (b"unbekannter Standard\xf7 L 50 53 56 59 62 65 68 71 74 77"
             b" R 50 53 56 59 62 65 68 71 74 77")
 
-_LINE = re.compile(rb"([^\x00\r\n\xf7]*)\xf7 L((?: -?[1-9][0-9]*| 0){10}) R((?: -?[1-9][0-9]*| 0){10})")
+_VALUES = rb"((?: -?[1-9][0-9]*| 0){10})"  # ten times " %ld"
+_LINE = re.compile(rb"([^\x00\r\n\xf7]*)\xf7 L" + _VALUES + rb" R" + _VALUES)
 
 
 class Record:

@@ -49,7 +49,7 @@ class WineProgram:
                                         cwd=os.path.dirname(exe_path), env=environment,
                                         stdout=self._log, stderr=subprocess.STDOUT,
                                         stdin=subprocess.DEVNULL)
-        children.register(self.process.pid)
+        children.register(self.process.pid, os.path.basename(exe_path))
 
     def running(self):
         return self.process.poll() is None

@@ -23,7 +23,8 @@ class Context:
         self.capture = None
         self.runs = {}  # "b"/"c" -> EarRun
         self.stored = None  # the measured record as read from the data file
-        self.chart_shot = None
+        self.chart_shot = None  # screenshot after both runs
+        self.chart_rect = None  # where the dialog units put the chart
 
     def check(self, condition, name, detail=""):
         return self.report.check(condition, name, detail)

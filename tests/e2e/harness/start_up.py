@@ -31,7 +31,6 @@ OPEN_ERROR_CODES = {
 }
 
 
-
 def scenario_a(ctx):
     folder = ctx.folder("a")
     session = Session(ctx, folder, "wine.log")

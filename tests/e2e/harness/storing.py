@@ -33,7 +33,8 @@ def scenario_d(ctx, session):
     code = session.close()
     ctx.check(code == 0, "d: the program ends without asking, the measurement being stored",
               "exit code %s, boxes %r" % (code, session.program.message_boxes()))
-    ctx.check(not session.program.message_boxes(), "d: no message box during the runs and the store",
+    ctx.check(not session.program.message_boxes(),
+              "d: no message box during the runs and the store",
               repr(session.program.message_boxes()))
     session.end()
 
@@ -94,6 +95,7 @@ def scenario_d_restart(ctx, folder, saved):
         code = session.close()
         ctx.check(code == 0, "d: closing after the comparison ends the program without asking",
                   "exit code %s" % code)
-        ctx.check(read_file(session.data_path) == saved, "d: the data file is written back unchanged")
+        ctx.check(read_file(session.data_path) == saved,
+                  "d: the data file is written back unchanged")
     finally:
         session.end()
