@@ -50,7 +50,8 @@ windowsUnitTests() {
 }
 
 endToEnd() {
-    "$root/tests/e2e/run.sh" "$root/build/windows/tonolot.exe" "$root/build/artifacts/e2e"
+    "$root/tests/e2e/run.sh" "$root/build/windows/tonolot.exe" "$root/build/artifacts/e2e" \
+        "$root/build/e2e-cache"
 }
 
 step "unit tests (native)" native linux
