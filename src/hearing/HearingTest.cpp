@@ -47,19 +47,19 @@ void HearingTest::NewTest() {
 }
 
 void HearingTest::StartLeft() {
-    phase = 0.0;
-    level = 0.0;
-    std::memset(current.left, 0, sizeof current.left);
-    flags = LeftEar | Unsaved;
-    toneIndex = -1;
-    NextTone();
+    StartRun(current.left, LeftEar);
 }
 
 void HearingTest::StartRight() {
+    StartRun(current.right, RightEar);
+}
+
+void HearingTest::StartRun(std::int32_t* levels, std::int32_t ear) {
     phase = 0.0;
     level = 0.0;
-    std::memset(current.right, 0, sizeof current.right);
-    flags = RightEar | Unsaved;
+    // The other ear's levels stay; the unsaved mark is set anew.
+    std::memset(levels, 0, sizeof current.left);
+    flags = ear | Unsaved;
     toneIndex = -1;
     NextTone();
 }

@@ -81,6 +81,9 @@ protected:
     SystemRandom random;
 
 private:
+    // A run for one ear: clears that ear's levels and plays its first tone.
+    void StartRun(std::int32_t* levels, std::int32_t ear);
+
     // The path LoadRecords was given, kept even when the file could be neither opened nor
     // created (dataPath then stays empty), so that a save that cannot write can name it.
     TextString givenDataPath;

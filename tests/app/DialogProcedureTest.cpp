@@ -5,9 +5,9 @@
 #include "app/DialogProcedure.h"
 #include "app/BandName.h"
 #include "app/ControlIds.h"
-#include "app/QuietDevice.h"
 #include "chart/Canvas.h"
 #include "fakes/FakeDialogControls.h"
+#include "fakes/QuietWaveOut.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
@@ -116,7 +116,7 @@ protected:
 
     WindowHandle dialog = reinterpret_cast<WindowHandle>(0x103);
     ProbingPresenter presenter;
-    QuietDevice device;
+    QuietWaveOut device;
     FakeDialogControls controls;
     VirtualClock clock;
     HearingTest test{device, controls, clock};

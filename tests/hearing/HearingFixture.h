@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/WaveOut.h"
 #include "fakes/FakeDialogControls.h"
+#include "fakes/QuietWaveOut.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
@@ -9,67 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <vector>
-
-// A device that accepts every call and never plays: the test procedure's choices, stores and
-// device calls can be checked without any audio thread. Counts the calls it gets.
-class QuietWaveOut : public WaveOutDevice {
-public:
-    unsigned Open(WaveOutHandle* device, const WaveFormat&, WaveOutCallback,
-                  std::uintptr_t) override {
-        ++opens;
-        if (failOpen) {
-            return WaveErrorAllocated;
-        }
-        *device = this;
-        open = true;
-        return WaveOk;
-    }
-    unsigned PrepareHeader(WaveOutHandle, WaveHeader* header) override {
-        header->flags |= WaveHeaderPrepared;
-        return WaveOk;
-    }
-    unsigned UnprepareHeader(WaveOutHandle, WaveHeader* header) override {
-        header->flags &= ~WaveHeaderPrepared;
-        return WaveOk;
-    }
-    unsigned Write(WaveOutHandle, WaveHeader* header) override {
-        header->flags &= ~WaveHeaderDone;
-        queued.push_back(header);
-        ++writes;
-        return WaveOk;
-    }
-    unsigned Pause(WaveOutHandle) override {
-        ++pauses;
-        return WaveOk;
-    }
-    unsigned Restart(WaveOutHandle) override { return WaveOk; }
-    unsigned Reset(WaveOutHandle) override {
-        // Everything queued comes back done; this device has no thread, so no notifications.
-        for (WaveHeader* header : queued) {
-            header->flags |= WaveHeaderDone;
-        }
-        queued.clear();
-        ++resets;
-        return WaveOk;
-    }
-    unsigned Close(WaveOutHandle) override {
-        ++closes;
-        open = false;
-        queued.clear();
-        return WaveOk;
-    }
-
-    std::vector<WaveHeader*> queued;
-    bool failOpen = false;
-    bool open = false;
-    int opens = 0;
-    int writes = 0;
-    int pauses = 0;
-    int resets = 0;
-    int closes = 0;
-};
 
 // Helpers that read a HearingTest as the user would see the outcome.
 inline int StoredCount(const std::int32_t (&levels)[PersonRecord::LevelCount]) {
@@ -78,6 +21,25 @@ inline int StoredCount(const std::int32_t (&levels)[PersonRecord::LevelCount]) {
         stored += value != 0 ? 1 : 0;
     }
     return stored;
+}
+
+// One channel of what was played.
+inline std::vector<std::int16_t> Channel(const std::vector<StereoFrame>& frames, bool left) {
+    std::vector<std::int16_t> samples;
+    samples.reserve(frames.size());
+    for (const StereoFrame& frame : frames) {
+        samples.push_back(left ? frame.left : frame.right);
+    }
+    return samples;
+}
+
+// The loudest sample, as an absolute value.
+inline int Peak(const std::vector<std::int16_t>& samples) {
+    int peak = 0;
+    for (std::int16_t sample : samples) {
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    }
+    return peak;
 }
 
 // The main dialog exists (as a token the fakes recognise) for the whole test.

@@ -13,23 +13,6 @@ namespace {
 
 using Buffer = std::vector<StereoFrame>;
 
-std::vector<std::int16_t> Channel(const Buffer& frames, bool left) {
-    std::vector<std::int16_t> samples;
-    samples.reserve(frames.size());
-    for (const StereoFrame& frame : frames) {
-        samples.push_back(left ? frame.left : frame.right);
-    }
-    return samples;
-}
-
-int Peak(const std::vector<std::int16_t>& samples) {
-    int peak = 0;
-    for (std::int16_t sample : samples) {
-        peak = std::max(peak, std::abs(static_cast<int>(sample)));
-    }
-    return peak;
-}
-
 class ToneSynthesis : public ::testing::Test {
 protected:
     ToneSynthesis() {

@@ -18,23 +18,6 @@ namespace {
 
 constexpr int NeverHeard = 1 << 30;
 
-std::vector<std::int16_t> Channel(const std::vector<StereoFrame>& frames, bool left) {
-    std::vector<std::int16_t> samples;
-    samples.reserve(frames.size());
-    for (const StereoFrame& frame : frames) {
-        samples.push_back(left ? frame.left : frame.right);
-    }
-    return samples;
-}
-
-int Peak(const std::vector<std::int16_t>& samples) {
-    int peak = 0;
-    for (std::int16_t sample : samples) {
-        peak = std::max(peak, std::abs(static_cast<int>(sample)));
-    }
-    return peak;
-}
-
 // The tone index whose frequency lies within 1 % of the pitch, or -1.
 int ToneAt(double hz) {
     for (int index = 0; index < HearingTest::ToneCount; ++index) {

@@ -2,6 +2,7 @@
 
 #include "app/ControlIds.h"
 #include "fakes/FakeDialogControls.h"
+#include "fakes/QuietWaveOut.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
@@ -11,30 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-// A wave-out device that accepts every call and never plays: the record operations do not touch
-// the device, the hearing test only needs one to be built.
-class QuietWaveOut : public WaveOutDevice {
-public:
-    unsigned Open(WaveOutHandle* device, const WaveFormat&, WaveOutCallback,
-                  std::uintptr_t) override {
-        *device = this;
-        return WaveOk;
-    }
-    unsigned PrepareHeader(WaveOutHandle, WaveHeader* header) override {
-        header->flags |= WaveHeaderPrepared;
-        return WaveOk;
-    }
-    unsigned UnprepareHeader(WaveOutHandle, WaveHeader* header) override {
-        header->flags &= ~WaveHeaderPrepared;
-        return WaveOk;
-    }
-    unsigned Write(WaveOutHandle, WaveHeader*) override { return WaveOk; }
-    unsigned Pause(WaveOutHandle) override { return WaveOk; }
-    unsigned Restart(WaveOutHandle) override { return WaveOk; }
-    unsigned Reset(WaveOutHandle) override { return WaveOk; }
-    unsigned Close(WaveOutHandle) override { return WaveOk; }
-};
 
 // A hearing test without a window: the dialog is a fake, the message boxes are scripted, and the
 // data path stays empty so that the destructor writes no file.

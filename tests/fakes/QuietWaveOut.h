@@ -2,20 +2,19 @@
 
 #include "audio/WaveOut.h"
 
-#include <string>
 #include <vector>
 
-// A wave-out device that accepts every call and plays nothing: written buffers stay queued until
-// a reset hands them back done, as winmm does, but no notification ever arrives, so the tone
-// level only moves when a test sets it. Keeps a log of the calls so a test can see whether the
-// device was open when something happened.
-class QuietDevice : public WaveOutDevice {
+// A wave-out device that accepts every call and never plays: written buffers stay queued until a
+// reset hands them back done, but no notification ever arrives, so a tone's level moves only when
+// a test sets it. For tests of what the hearing test, the records and the dialog decide, without
+// an audio thread. Counts the calls it gets.
+class QuietWaveOut : public WaveOutDevice {
 public:
     unsigned Open(WaveOutHandle* device, const WaveFormat&, WaveOutCallback,
                   std::uintptr_t) override {
-        log.push_back("open");
+        ++opens;
         if (failOpen) {
-            return WaveErrorBadDeviceId;
+            return WaveErrorAllocated;
         }
         *device = this;
         open = true;
@@ -32,36 +31,38 @@ public:
     unsigned Write(WaveOutHandle, WaveHeader* header) override {
         header->flags &= ~WaveHeaderDone;
         queued.push_back(header);
+        ++writes;
         return WaveOk;
     }
     unsigned Pause(WaveOutHandle) override {
-        log.push_back("pause");
+        ++pauses;
         return WaveOk;
     }
-    unsigned Restart(WaveOutHandle) override {
-        log.push_back("restart");
-        return WaveOk;
-    }
+    unsigned Restart(WaveOutHandle) override { return WaveOk; }
     unsigned Reset(WaveOutHandle) override {
-        log.push_back("reset");
         for (WaveHeader* header : queued) {
             header->flags |= WaveHeaderDone;
         }
         queued.clear();
+        ++resets;
         return WaveOk;
     }
     unsigned Close(WaveOutHandle) override {
-        log.push_back("close");
+        ++closes;
         open = false;
         queued.clear();
         return WaveOk;
     }
 
-    // Buffers handed to the device and not yet returned: the device is playing while any are.
+    // Buffers handed to the device and not yet returned: the device plays while any are.
     bool Playing() const { return open && !queued.empty(); }
 
-    bool open = false;
-    bool failOpen = false;
     std::vector<WaveHeader*> queued;
-    std::vector<std::string> log;
+    bool failOpen = false;
+    bool open = false;
+    int opens = 0;
+    int writes = 0;
+    int pauses = 0;
+    int resets = 0;
+    int closes = 0;
 };
