@@ -7,10 +7,10 @@
 // text is cut to 1023 characters (and never written past the buffer).
 
 // Button styles and answers, with the values of the platform's message boxes.
-constexpr unsigned MessageOk = 0;     // MB_OK: one OK button, no icon
-constexpr unsigned MessageYesNo = 4;  // MB_YESNO
-constexpr int AnswerYes = 6;          // IDYES
-constexpr int AnswerNo = 7;           // IDNO
+constexpr unsigned MessageOk = 0;    // MB_OK: one OK button, no icon
+constexpr unsigned MessageYesNo = 4; // MB_YESNO
+constexpr int AnswerYes = 6;         // IDYES
+constexpr int AnswerNo = 7;          // IDNO
 
 constexpr const char* MessageCaption = "Tonolot";
 constexpr int MessageBufferSize = 1024;

@@ -24,8 +24,7 @@ public:
     ScriptedPresenter(const ScriptedPresenter&) = delete;
     ScriptedPresenter& operator=(const ScriptedPresenter&) = delete;
 
-    int Present(WindowHandle owner, const char* text, const char* caption,
-                unsigned style) override;
+    int Present(WindowHandle owner, const char* text, const char* caption, unsigned style) override;
 
     // Answers for the next boxes, in order.
     void Answer(int answer);

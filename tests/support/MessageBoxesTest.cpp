@@ -1,5 +1,5 @@
-#include "support/MainDialog.h"
 #include "support/MessageBoxes.h"
+#include "support/MainDialog.h"
 
 #include "fakes/ScriptedPresenter.h"
 
