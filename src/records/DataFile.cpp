@@ -1,4 +1,5 @@
 #include "hearing/HearingTest.h"
+#include "support/Cp1252.h"
 #include "support/FileCalls.h"
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
@@ -265,6 +266,9 @@ void HearingTest::SaveRecords() {
     bool saved = dataPath.Length() > 0 && WriteRecords(path, records);
     // Measurements stored in this run must not vanish silently; an unchanged list may.
     if (!saved && storedThisRun) {
-        ShowMessageFor(nullptr, UnsavedText, path);
+        // The path is UTF-8; the box shows cp1252 like every other text.
+        TextString shown;
+        Utf8ToCp1252(path, shown);
+        ShowMessageFor(nullptr, UnsavedText, shown.Text());
     }
 }

@@ -53,6 +53,16 @@ TEST_F(DataFileSaveFailure, UncreatableFileWithStoredMeasurementsSaysSo) {
     ExpectOneUnsavedBox(folder.Path("no/such/folder/tonolot.def"));
 }
 
+TEST_F(DataFileSaveFailure, TheBoxShowsAPathWithUmlautsInTheUsersCodePage) {
+    // Paths are UTF-8 inside; the box, like every text the user reads, is cp1252.
+    Start("J\xC3\xBCrgen/fehlt/tonolot.def");
+    StoreMeasured("Bernd", 2000);
+    End();
+    std::string expected = folder.Path("J\xC3\xBCrgen/fehlt/tonolot.def");
+    expected.replace(expected.find("J\xC3\xBC"), 3, "J\xFC");
+    ExpectOneUnsavedBox(expected);
+}
+
 TEST_F(DataFileSaveFailure, RemovedFileIsNotCreatedAnew) {
     Start();
     FileRemove(folder.Path("tonolot.def").c_str());
