@@ -69,34 +69,32 @@ unsigned LookaheadWaveOut::Open(WaveOutHandle* device, const WaveFormat& format,
     return WaveOk;
 }
 
-unsigned LookaheadWaveOut::PrepareHeader(WaveOutHandle device, WaveHeader* header) {
-    std::lock_guard<std::mutex> held(lock);
+unsigned LookaheadWaveOut::HeaderCheck(WaveOutHandle device, const WaveHeader* header) const {
     if (!Current(device)) {
         return WaveErrorInvalidHandle;
     }
     if (header == nullptr) {
         return WaveErrorInvalidParam;
     }
-    if (header->flags & WaveHeaderInQueue) {
-        return WaveErrorStillPlaying;
+    return (header->flags & WaveHeaderInQueue) ? WaveErrorStillPlaying : WaveOk;
+}
+
+unsigned LookaheadWaveOut::PrepareHeader(WaveOutHandle device, WaveHeader* header) {
+    std::lock_guard<std::mutex> held(lock);
+    const unsigned result = HeaderCheck(device, header);
+    if (result == WaveOk) {
+        header->flags |= WaveHeaderPrepared;
     }
-    header->flags |= WaveHeaderPrepared;
-    return WaveOk;
+    return result;
 }
 
 unsigned LookaheadWaveOut::UnprepareHeader(WaveOutHandle device, WaveHeader* header) {
     std::lock_guard<std::mutex> held(lock);
-    if (!Current(device)) {
-        return WaveErrorInvalidHandle;
+    const unsigned result = HeaderCheck(device, header);
+    if (result == WaveOk) {
+        header->flags &= ~WaveHeaderPrepared;
     }
-    if (header == nullptr) {
-        return WaveErrorInvalidParam;
-    }
-    if (header->flags & WaveHeaderInQueue) {
-        return WaveErrorStillPlaying;
-    }
-    header->flags &= ~WaveHeaderPrepared;
-    return WaveOk;
+    return result;
 }
 
 unsigned LookaheadWaveOut::Write(WaveOutHandle device, WaveHeader* header) {

@@ -62,6 +62,9 @@ private:
     };
 
     bool Current(WaveOutHandle device) const;
+    // With the lock held: whether a header call may act on this header (the device open and
+    // the header not in the queue); a winmm result code.
+    unsigned HeaderCheck(WaveOutHandle device, const WaveHeader* header) const;
     bool OnThread() const;
     void Run();
     // With the lock held: hands copies to the platform while fewer than Ahead are with it.
