@@ -79,3 +79,30 @@ void Utf8ToCp1252(const char* utf8, TextString& out) {
         text += length;
     }
 }
+
+std::string Cp1252ToUtf8(const char* text) {
+    std::string utf8;
+    if (text == nullptr) {
+        return utf8;
+    }
+    for (const auto* byte = reinterpret_cast<const unsigned char*>(text); *byte != 0; ++byte) {
+        std::uint32_t character = *byte;
+        if (character >= 0x80 && character < 0xA0) {
+            character = HighControlBlock[character - 0x80];
+            if (character == 0) {
+                character = 0xFFFD;
+            }
+        }
+        if (character < 0x80) {
+            utf8.push_back(static_cast<char>(character));
+        } else if (character < 0x800) {
+            utf8.push_back(static_cast<char>(0xC0 | (character >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+        } else {
+            utf8.push_back(static_cast<char>(0xE0 | (character >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+        }
+    }
+    return utf8;
+}

@@ -1,6 +1,7 @@
 // The dialog template is the one part of the dialog that no handler test sees: these tests read
 // the resource script the program is built from and check what a user sees of the dialog.
 
+#include "app/DialogTemplate.h"
 #include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
@@ -240,5 +241,33 @@ TEST(DialogTemplate, NeverReusesAnIdOrTheInternalNoticeId) {
         EXPECT_TRUE(ids.insert(control.id).second) << "id " << control.id << " twice";
         EXPECT_NE(control.id, IdLevelNotice) << "the level notice must not come from a control";
         EXPECT_NE(control.id, IdCancel);
+    }
+}
+
+// The native program builds its window from the table in the code: it must be the same dialog.
+TEST(DialogTemplate, TheTableInTheCodeIsTheResourceScriptsDialog) {
+    const DialogScript script = ReadMainDialog();
+    const DialogTemplate& table = MainDialogTemplate();
+    EXPECT_EQ(script.caption, table.caption);
+    EXPECT_EQ(script.header, std::to_string(table.x) + ", " + std::to_string(table.y) + ", " +
+                                 std::to_string(table.width) + ", " + std::to_string(table.height));
+    EXPECT_EQ(script.font, std::to_string(table.fontPoints) + " " + table.fontName);
+    ASSERT_EQ(script.controls.size(), static_cast<std::size_t>(table.controlCount));
+    for (int i = 0; i < table.controlCount; ++i) {
+        const ControlLine& line = script.controls[static_cast<std::size_t>(i)];
+        const ControlTemplate& control = table.controls[i];
+        SCOPED_TRACE("control " + std::to_string(line.id));
+        EXPECT_EQ(line.id, control.id);
+        EXPECT_EQ(line.caption, control.caption);
+        EXPECT_EQ(std::vector<int>({line.x, line.y, line.width, line.height}),
+                  std::vector<int>({control.x, control.y, control.width, control.height}));
+        const bool checkBox = line.style.count("BS_AUTOCHECKBOX") > 0;
+        EXPECT_EQ(checkBox, control.kind == ControlKind::CheckBox);
+        EXPECT_EQ(line.style.count("BS_DEFPUSHBUTTON") > 0,
+                  control.kind == ControlKind::DefaultButton);
+        EXPECT_EQ(line.style.count("BS_OWNERDRAW") > 0, control.kind == ControlKind::Chart);
+        EXPECT_EQ(line.windowClass == "ComboBox", control.kind == ControlKind::DropList);
+        EXPECT_EQ(line.windowClass == "Edit", control.kind == ControlKind::Edit);
+        EXPECT_EQ(line.windowClass == "Static", control.kind == ControlKind::Static);
     }
 }

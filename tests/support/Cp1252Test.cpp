@@ -39,4 +39,17 @@ TEST(Utf8ToCp1252, ReplacesWhatTheStringHeld) {
     EXPECT_STREQ(out.Text(), "");
 }
 
+TEST(Cp1252ToUtf8, EveryDefinedByteComesBackUnchangedAfterTheRoundTrip) {
+    EXPECT_EQ(Cp1252ToUtf8("Geh\xF6rt \x80 \x84\x93"),
+              "Geh\xC3\xB6rt \xE2\x82\xAC \xE2\x80\x9E\xE2\x80\x9C");
+    EXPECT_EQ(Cp1252ToUtf8("a\x81z"), "a\xEF\xBF\xBDz"); // undefined in the code page
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) {
+        if (byte != 0x81 && byte != 0x8D && byte != 0x8F && byte != 0x90 && byte != 0x9D) {
+            all.push_back(static_cast<char>(byte));
+        }
+    }
+    EXPECT_EQ(Converted(Cp1252ToUtf8(all.c_str()).c_str()), all);
+}
+
 } // namespace
