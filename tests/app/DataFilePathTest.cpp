@@ -45,3 +45,36 @@ TEST(DataFilePath, KeepsFolderNamesOutsideTheAnsiCodePage) {
     EXPECT_EQ(DataFilePathFor(folder + "tonolot.exe"), folder + "tonolot.def");
     EXPECT_EQ(DataFilePathFor(folder + "tonolot"), folder + "tonolot.def");
 }
+
+#ifndef _WIN32
+#include "app/posix/DataFileLocation.h"
+#include "support/ScratchFolder.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+
+TEST(DataFileLocation, FollowsTheOverrideThenTheDataFolderThenHome) {
+    EXPECT_EQ(DataFileLocation("/srv/t.def", "/x", "/home/anna"), "/srv/t.def");
+    EXPECT_EQ(DataFileLocation("", "/data/", "/home/anna"), "/data/tonolot/tonolot.def");
+    EXPECT_EQ(DataFileLocation(nullptr, nullptr, "/home/anna"),
+              "/home/anna/.local/share/tonolot/tonolot.def");
+    // A relative data folder is not to be used.
+    EXPECT_EQ(DataFileLocation(nullptr, "data", "/home/anna/"),
+              "/home/anna/.local/share/tonolot/tonolot.def");
+    EXPECT_EQ(DataFileLocation(nullptr, "", nullptr), "");
+}
+
+TEST(DataFileLocation, CreatesTheMissingFoldersForTheUserAlone) {
+    ScratchFolder scratch;
+    const std::string file = scratch.Path("share/tonolot/tonolot.def");
+    ASSERT_TRUE(CreateFolderFor(file));
+    struct stat info {};
+    ASSERT_EQ(stat(scratch.Path("share/tonolot").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(CreateFolderFor(file)); // already there
+    // A file where a folder should be.
+    std::ofstream(scratch.Native("share/tonolot/tonolot.def")) << "x";
+    EXPECT_FALSE(CreateFolderFor(file + "/inner.def"));
+}
+#endif
