@@ -10,26 +10,6 @@
 
 namespace {
 
-// A command on its way to the main loop.
-struct PostedCommand {
-    GtkDialogWindow* dialog;
-    CommandParam param;
-    CommandData data;
-};
-
-gboolean DeliverCommand(gpointer data) {
-    const auto* posted = static_cast<const PostedCommand*>(data);
-    GtkDialogWindow* dialog = posted->dialog;
-    if (dialog->alive && dialog->procedure != nullptr) {
-        dialog->procedure->OnCommand(dialog, posted->param, posted->data);
-    }
-    return G_SOURCE_REMOVE;
-}
-
-void FreeCommand(gpointer data) {
-    delete static_cast<PostedCommand*>(data);
-}
-
 gboolean DeliverClose(gpointer data) {
     auto* dialog = static_cast<GtkDialogWindow*>(data);
     if (dialog->alive && dialog->procedure != nullptr) {
@@ -166,10 +146,32 @@ bool GtkDialogControls::PostCommand(WindowHandle window, CommandParam param, Com
     if (dialog == nullptr || !dialog->alive) {
         return false;
     }
-    // g_idle_add may be called from any thread; the command runs on the main loop.
-    g_idle_add_full(G_PRIORITY_DEFAULT, DeliverCommand, new PostedCommand{dialog, param, data},
-                    FreeCommand);
+    std::lock_guard<std::mutex> held(postedMutex);
+    posted.push_back({window, param, data});
+    if (!wakePending) {
+        wakePending = true;
+        // g_idle_add may be called from any thread; DeliverPosted runs on the main loop.
+        g_idle_add_full(G_PRIORITY_DEFAULT, DeliverPosted, this, nullptr);
+    }
     return true;
+}
+
+int GtkDialogControls::DeliverPosted(void* data) {
+    auto* controls = static_cast<GtkDialogControls*>(data);
+    std::deque<Posted> taken;
+    {
+        std::lock_guard<std::mutex> held(controls->postedMutex);
+        taken.swap(controls->posted);
+        controls->wakePending = false;
+    }
+    for (const Posted& command : taken) {
+        GtkDialogWindow* dialog = DialogOf(command.window);
+        // A dialog destroyed since the post takes no more commands.
+        if (dialog->alive && dialog->procedure != nullptr) {
+            dialog->procedure->OnCommand(dialog, command.param, command.data);
+        }
+    }
+    return G_SOURCE_REMOVE;
 }
 
 CommandData GtkDialogControls::SendCommand(WindowHandle window, CommandParam param,

@@ -2,6 +2,9 @@
 
 #include "app/DialogControls.h"
 
+#include <deque>
+#include <mutex>
+
 // The dialog's controls over GTK widgets. The core's texts are cp1252: they are converted to
 // UTF-8 on the way to a widget and back on the way from it, where a character that cp1252 cannot
 // hold becomes '?', as the Windows edit control gives it.
@@ -36,5 +39,17 @@ public:
     int ExitCode() const { return exitCode; }
 
 private:
+    struct Posted {
+        WindowHandle window;
+        CommandParam param;
+        CommandData data;
+    };
+    static int DeliverPosted(void* controls);
+
     int exitCode = 0;
+    // Posted commands wait here, under our own lock, until the main loop takes them; the loop is
+    // woken once for all that arrive before it gets round to them.
+    std::mutex postedMutex;
+    std::deque<Posted> posted;
+    bool wakePending = false;
 };
