@@ -1,0 +1,387 @@
+#include "audio/alsa/AlsaSink.h"
+
+#include "audio/alsa/AlsaOpenResult.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <utility>
+
+namespace {
+
+constexpr std::uint32_t FrameBytes = 4; // 16-bit stereo
+constexpr snd_pcm_uframes_t PeriodFrames = 1024;
+// Kept frames are moved to the front of their store once this many have been heard.
+constexpr std::uint64_t TrimFrames = 4096;
+
+struct Setup {
+    unsigned rate;
+    snd_pcm_uframes_t period;
+    bool canPause;
+};
+
+// Sets 16-bit stereo interleaved at `rate` (resampled by ALSA where the device needs it), a
+// period of about 1024 frames and room for every slot; starts as soon as anything is written.
+// A negative errno on failure.
+int Configure(snd_pcm_t* pcm, unsigned rate, snd_pcm_uframes_t bufferFrames, Setup& setup) {
+    snd_pcm_hw_params_t* hardware = nullptr;
+    snd_pcm_hw_params_alloca(&hardware);
+    int error = snd_pcm_hw_params_any(pcm, hardware);
+    if (error >= 0) {
+        error = snd_pcm_hw_params_set_rate_resample(pcm, hardware, 1);
+    }
+    if (error >= 0) {
+        error = snd_pcm_hw_params_set_access(pcm, hardware, SND_PCM_ACCESS_RW_INTERLEAVED);
+    }
+    if (error >= 0) {
+        error = snd_pcm_hw_params_set_format(pcm, hardware, SND_PCM_FORMAT_S16_LE);
+    }
+    if (error >= 0) {
+        error = snd_pcm_hw_params_set_channels(pcm, hardware, 2);
+    }
+    if (error >= 0) {
+        error = snd_pcm_hw_params_set_rate(pcm, hardware, rate, 0);
+    }
+    if (error < 0) {
+        return error;
+    }
+    // Sizes the device cannot give are left to it: the nearest it has will do.
+    snd_pcm_uframes_t period = PeriodFrames;
+    int direction = 0;
+    snd_pcm_hw_params_set_period_size_near(pcm, hardware, &period, &direction);
+    snd_pcm_uframes_t buffer = std::max<snd_pcm_uframes_t>(bufferFrames, 4 * PeriodFrames);
+    snd_pcm_hw_params_set_buffer_size_near(pcm, hardware, &buffer);
+    error = snd_pcm_hw_params(pcm, hardware);
+    if (error < 0) {
+        return error;
+    }
+    snd_pcm_hw_params_get_period_size(hardware, &period, &direction);
+    setup.rate = rate;
+    setup.period = period > 0 ? period : PeriodFrames;
+    setup.canPause = snd_pcm_hw_params_can_pause(hardware) != 0;
+
+    snd_pcm_sw_params_t* software = nullptr;
+    snd_pcm_sw_params_alloca(&software);
+    error = snd_pcm_sw_params_current(pcm, software);
+    if (error >= 0) {
+        error = snd_pcm_sw_params_set_start_threshold(pcm, software, 1);
+    }
+    if (error >= 0) {
+        error = snd_pcm_sw_params_set_avail_min(pcm, software, setup.period);
+    }
+    if (error >= 0) {
+        error = snd_pcm_sw_params(pcm, software);
+    }
+    return error < 0 ? error : 0;
+}
+
+} // namespace
+
+AlsaSink::AlsaSink(std::string name) : deviceName(std::move(name)) {}
+
+AlsaSink::~AlsaSink() {
+    Close();
+}
+
+unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes) {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm != nullptr) {
+        return WaveErrorAllocated;
+    }
+    if (format.formatTag != WaveFormatPcm || format.channels != 2 || format.bitsPerSample != 16 ||
+        format.blockAlign != FrameBytes || format.samplesPerSec == 0) {
+        return WaveErrorBadFormat;
+    }
+    if (slots <= 0 || bytes == 0 || bytes % FrameBytes != 0) {
+        return WaveErrorInvalidParam;
+    }
+    snd_pcm_t* opened = nullptr;
+    int error =
+        snd_pcm_open(&opened, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (error < 0) {
+        return AlsaOpenResult(AlsaOpenStep::Device, error);
+    }
+    Setup setup{};
+    error = Configure(opened, format.samplesPerSec,
+                      static_cast<snd_pcm_uframes_t>(slots) * (bytes / FrameBytes), setup);
+    if (error < 0) {
+        snd_pcm_close(opened);
+        return AlsaOpenResult(AlsaOpenStep::Format, error);
+    }
+    pcm = opened;
+    rate = setup.rate;
+    periodFrames = setup.period;
+    canPause = setup.canPause;
+    slotBytes = bytes;
+    paused = pausedByAlsa = failed = false;
+    written = heard = submitted = keptFrom = 0;
+    kept.clear();
+    kept.reserve(static_cast<std::size_t>(slots) * bytes);
+    slotEnds.assign(static_cast<std::size_t>(slots), 0);
+    return WaveOk;
+}
+
+unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr) {
+        return WaveErrorInvalidHandle;
+    }
+    if (slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size() || bytes > slotBytes ||
+        bytes % FrameBytes != 0 || (bytes > 0 && data == nullptr)) {
+        return WaveErrorInvalidParam;
+    }
+    kept.insert(kept.end(), data, data + bytes);
+    submitted += bytes / FrameBytes;
+    slotEnds[static_cast<std::size_t>(slot)] = submitted;
+    Pump();
+    return WaveOk;
+}
+
+bool AlsaSink::Finished(int slot) {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr || slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size()) {
+        return true;
+    }
+    Pump();
+    return Heard() >= slotEnds[static_cast<std::size_t>(slot)];
+}
+
+unsigned AlsaSink::Pause() {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr) {
+        return WaveErrorInvalidHandle;
+    }
+    if (paused) {
+        return WaveOk;
+    }
+    if (!failed && canPause && snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING &&
+        snd_pcm_pause(pcm, 1) == 0) {
+        paused = pausedByAlsa = true;
+        return WaveOk;
+    }
+    // Without ALSA's pause: what was not heard yet is written again on Restart.
+    const std::uint64_t resumeAt = Heard();
+    if (!failed) {
+        Drop();
+        written = heard = resumeAt;
+    }
+    paused = true;
+    return WaveOk;
+}
+
+unsigned AlsaSink::Restart() {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr) {
+        return WaveErrorInvalidHandle;
+    }
+    if (!paused) {
+        return WaveOk;
+    }
+    if (pausedByAlsa && !failed && snd_pcm_pause(pcm, 0) < 0) {
+        // Suspended or broken while paused: what ALSA held is lost and counts as heard.
+        Drop();
+        heard = written;
+    }
+    paused = pausedByAlsa = false;
+    clockAt = Clock::now();
+    Pump();
+    return WaveOk;
+}
+
+unsigned AlsaSink::Reset() {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr) {
+        return WaveErrorInvalidHandle;
+    }
+    if (!failed) {
+        Drop();
+    }
+    paused = pausedByAlsa = false;
+    clockAt = Clock::now();
+    // Everything submitted counts as heard, whether ALSA had it or not.
+    written = heard = keptFrom = submitted;
+    kept.clear();
+    return WaveOk;
+}
+
+unsigned AlsaSink::Close() {
+    std::lock_guard<std::mutex> held(alsaLock);
+    if (pcm == nullptr) {
+        return WaveErrorInvalidHandle;
+    }
+    snd_pcm_drop(pcm);
+    const int error = snd_pcm_close(pcm);
+    pcm = nullptr;
+    kept.clear();
+    kept.shrink_to_fit();
+    slotEnds.clear();
+    paused = pausedByAlsa = failed = false;
+    return error < 0 ? WaveErrorError : WaveOk;
+}
+
+void AlsaSink::Wait(unsigned milliseconds) {
+    unsigned timeout = milliseconds;
+    {
+        std::lock_guard<std::mutex> held(alsaLock);
+        if (pcm != nullptr) {
+            timeout = std::min(timeout, NextEvent());
+        }
+    }
+    std::unique_lock<std::mutex> held(wakeLock);
+    woken.wait_for(held, std::chrono::milliseconds(timeout), [this] { return wake; });
+    wake = false;
+}
+
+void AlsaSink::Wake() {
+    std::lock_guard<std::mutex> held(wakeLock);
+    wake = true;
+    woken.notify_all();
+}
+
+std::uint64_t AlsaSink::Backlog() const {
+    std::lock_guard<std::mutex> held(alsaLock);
+    return submitted - written;
+}
+
+void AlsaSink::Pump() {
+    if (pcm == nullptr || paused) {
+        return;
+    }
+    if (failed) {
+        written = submitted; // nothing is played any more; the clock counts it off
+        Trim(heard);
+        return;
+    }
+    Trim(heard);
+    // One recovery per call: a device that fails again at once is tried on the next call.
+    bool recovered = false;
+    while (written < submitted) {
+        const std::size_t offset = static_cast<std::size_t>(written - keptFrom) * FrameBytes;
+        const snd_pcm_sframes_t taken = snd_pcm_writei(
+            pcm, kept.data() + offset, static_cast<snd_pcm_uframes_t>(submitted - written));
+        if (taken == -EAGAIN || taken == 0) {
+            return; // full: the rest is written when there is room
+        }
+        if (taken < 0) {
+            if (recovered) {
+                return;
+            }
+            if (!Recover(static_cast<int>(taken))) {
+                Pump(); // failed for good: the clock takes over
+                return;
+            }
+            recovered = true;
+            continue;
+        }
+        written += static_cast<std::uint64_t>(taken);
+    }
+}
+
+std::uint64_t AlsaSink::Heard() {
+    if (pcm == nullptr) {
+        return heard;
+    }
+    if (failed) {
+        const Clock::time_point now = Clock::now();
+        if (paused) {
+            clockAt = now;
+            return heard;
+        }
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now - clockAt).count();
+        const auto due = static_cast<std::uint64_t>(elapsed) * rate / 1000000000u;
+        if (heard + due >= written) {
+            heard = written;
+            clockAt = now;
+        } else {
+            heard += due;
+            clockAt += std::chrono::nanoseconds(due * 1000000000u / rate);
+        }
+        return heard;
+    }
+    if (paused && !pausedByAlsa) {
+        return heard; // dropped: ALSA holds nothing
+    }
+    snd_pcm_sframes_t delay = 0;
+    const int error = snd_pcm_delay(pcm, &delay);
+    if (error == -EAGAIN) {
+        return heard;
+    }
+    if (error < 0) {
+        if (!Recover(error)) {
+            return Heard();
+        }
+        return heard;
+    }
+    // Some devices report a negative delay after running dry; a delay past what was written is
+    // the device's own latency before anything was heard.
+    const std::uint64_t inDevice = static_cast<std::uint64_t>(
+        std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
+    heard = std::max(heard, written - inDevice);
+    return heard;
+}
+
+bool AlsaSink::Recover(int error) {
+    int result = error;
+    if (error == -EPIPE) {
+        result = snd_pcm_recover(pcm, error, 1);
+    } else if (error == -ESTRPIPE) {
+        // Not snd_pcm_recover: it would sleep until the device resumes. Prepared anew, the
+        // device plays on at once and what it held is lost.
+        result = snd_pcm_prepare(pcm);
+    }
+    if (result < 0) {
+        Fail();
+        return false;
+    }
+    heard = written; // run dry or lost: heard either way
+    return true;
+}
+
+void AlsaSink::Fail() {
+    failed = true;
+    clockAt = Clock::now();
+    snd_pcm_drop(pcm);
+}
+
+void AlsaSink::Drop() {
+    snd_pcm_drop(pcm);
+    const int error = snd_pcm_prepare(pcm);
+    if (error < 0) {
+        Fail();
+    }
+}
+
+void AlsaSink::Trim(std::uint64_t frame) {
+    const std::uint64_t upTo = std::min(frame, written);
+    if (upTo < keptFrom + TrimFrames && upTo < submitted) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(upTo - keptFrom) * FrameBytes;
+    kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(bytes));
+    keptFrom = upTo;
+}
+
+unsigned AlsaSink::NextEvent() {
+    if (paused) {
+        return UINT_MAX;
+    }
+    Pump();
+    const std::uint64_t now = Heard();
+    std::uint64_t next = UINT64_MAX;
+    for (std::uint64_t end : slotEnds) {
+        if (end > now) {
+            next = std::min(next, end);
+        }
+    }
+    std::uint64_t milliseconds = UINT_MAX;
+    if (next != UINT64_MAX) {
+        milliseconds = ((next - now) * 1000 + rate - 1) / rate;
+    }
+    if (written < submitted) {
+        milliseconds = std::min<std::uint64_t>(milliseconds, periodFrames * 500 / rate);
+    }
+    return static_cast<unsigned>(std::max<std::uint64_t>(milliseconds, 1));
+}

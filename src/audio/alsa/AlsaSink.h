@@ -1,0 +1,95 @@
+#pragma once
+
+#include "audio/PcmSink.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+typedef struct _snd_pcm snd_pcm_t;
+
+// An ALSA playback device as a PcmSink: 16-bit stereo, interleaved, at the format's rate, opened
+// non-blocking so that no call ever waits for the device under the caller's lock.
+//
+// Positions are counted in frames since Open. Submit copies a slot's frames behind everything
+// submitted before and hands ALSA as much as it takes; what it did not take is kept and written
+// as room frees up (on the next call of Submit, Finished or Wait). A slot has finished once the
+// frames heard, those written minus the device's delay, reach the slot's end, so the look-ahead
+// device fills a buffer when the one before the four with ALSA has been heard, as with winmm.
+//
+// Pause uses ALSA's own pause where the device has one and is running. Elsewhere (a device that
+// cannot pause, or one that has not started) it drops what ALSA holds and writes the frames not
+// yet heard again on Restart; the delay tells them only about as exactly as the device reports
+// it, so a few frames may be heard twice or skipped there.
+//
+// An underrun or a suspend is recovered at once (the frames lost in it count as heard). A device
+// that fails for good (the sound server went away) turns into a clock: slots finish at the rate
+// they would have played, in silence, so the test runs on without a hang and the next open
+// reports the error.
+//
+// Every ALSA call is made with `alsaLock` held and never waits; Wait sleeps on a separate lock,
+// so Wake never waits for ALSA.
+class AlsaSink : public PcmSink {
+public:
+    explicit AlsaSink(std::string deviceName = "default");
+    ~AlsaSink() override;
+    AlsaSink(const AlsaSink&) = delete;
+    AlsaSink& operator=(const AlsaSink&) = delete;
+
+    unsigned Open(const WaveFormat& format, int slots, std::uint32_t slotBytes) override;
+    unsigned Submit(int slot, const char* data, std::uint32_t bytes) override;
+    bool Finished(int slot) override;
+    unsigned Pause() override;
+    unsigned Restart() override;
+    unsigned Reset() override;
+    unsigned Close() override;
+    void Wait(unsigned milliseconds) override;
+    void Wake() override;
+
+    // For tests and diagnostics: submitted frames that ALSA has not taken yet.
+    std::uint64_t Backlog() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // The rest with alsaLock held.
+    // Hands ALSA as much of the backlog as it takes.
+    void Pump();
+    // Frames heard since Open; never goes back.
+    std::uint64_t Heard();
+    // Recovers from an underrun or suspend (true), or turns into the clock (false).
+    bool Recover(int error);
+    void Fail();
+    // Drops what ALSA holds and has not played; the frames count as heard.
+    void Drop();
+    // Forgets the kept frames before `frame`, which will not be written again.
+    void Trim(std::uint64_t frame);
+    // Milliseconds until the next slot may end or the backlog may fit.
+    unsigned NextEvent();
+
+    const std::string deviceName;
+
+    mutable std::mutex alsaLock;
+    snd_pcm_t* pcm = nullptr;
+    unsigned rate = 0;
+    std::uint64_t periodFrames = 0;
+    std::uint32_t slotBytes = 0;
+    bool canPause = false;
+    bool paused = false;
+    bool pausedByAlsa = false;
+    bool failed = false;
+    Clock::time_point clockAt; // how far the clock has counted, once failed
+    std::uint64_t written = 0; // frames ALSA has taken
+    std::uint64_t heard = 0;
+    std::uint64_t submitted = 0; // frames submitted, written or not
+    std::uint64_t keptFrom = 0;  // first frame of `kept`
+    std::vector<char> kept;      // frames keptFrom .. submitted, until heard
+    std::vector<std::uint64_t> slotEnds;
+
+    std::mutex wakeLock;
+    std::condition_variable woken;
+    bool wake = false;
+};
