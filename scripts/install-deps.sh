@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages the build, the tests or the program need, if missing.
-# Usage: scripts/install-deps.sh build|test|run
+# Usage: scripts/install-deps.sh build|run|run-windows|test
 set -euo pipefail
 
-build=(cmake ninja-build g++ make libgtest-dev g++-mingw-w64-x86-64 mingw-w64-tools)
+# The native program (GTK 3, cairo, ALSA) and the Windows cross build.
+build=(cmake ninja-build g++ make pkg-config libgtest-dev libgtk-3-dev libasound2-dev
+    g++-mingw-w64-x86-64 mingw-w64-tools)
+# ALSA's default device reaches PulseAudio or PipeWire through the pulse plugin.
+native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-plugins)
 wine=(wine wine64)
-endToEnd=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps)
+endToEnd=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
+    libasound2-plugins desktop-file-utils)
 
 case "${1:-}" in
 build) wanted=("${build[@]}") ;;
-run) wanted=("${build[@]}" "${wine[@]}") ;;
+run) wanted=("${native[@]}") ;;
+run-windows) wanted=("${build[@]}" "${wine[@]}") ;;
 test) wanted=("${build[@]}" "${wine[@]}" "${endToEnd[@]}") ;;
 *)
-    echo "usage: $0 build|test|run" >&2
+    echo "usage: $0 build|run|run-windows|test" >&2
     exit 2
     ;;
 esac
