@@ -1,0 +1,264 @@
+// The data file: loading and saving 1,000, 10,000 and 100,000 records in real files, against a
+// plain copy of the same bytes that is flushed to the disk as the save is. Each family fits a
+// linear cost (BigO/RMS in the output): a small RMS means the cost grows with the file's size.
+
+#include "fakes/FakeDialogControls.h"
+#include "fakes/QuietWaveOut.h"
+#include "fakes/VirtualClock.h"
+#include "hearing/HearingTest.h"
+#include "support/FileCalls.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The folder for the files: TONOLOT_BENCH_FOLDER, or a fresh one in the temporary folder. It
+// must lie on a real disk for the flushes to mean anything (scripts/bench.sh sees to that).
+const std::filesystem::path& Folder() {
+    static const std::filesystem::path folder = [] {
+        const char* given = std::getenv("TONOLOT_BENCH_FOLDER");
+        std::filesystem::path path = given && *given
+                                         ? std::filesystem::path(given)
+                                         : std::filesystem::temp_directory_path() /
+                                               ("tonolot-bench-" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return folder;
+}
+
+// A data file as the program writes it: the standard, then `count - 1` people with names in
+// cp1252 and levels as a tone's rise yields them (0.9 * 1.015^k, k drawn), joined by CR LF.
+std::string MakeContent(int count) {
+    std::uint32_t seed = 12345;
+    auto draw = [&seed](std::uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    std::string content =
+        "unbekannter Standard\xF7 L 50 53 56 59 62 65 68 71 74 77 R 50 53 56 59 62 65 68 71 74 77";
+    char line[512];
+    for (int person = 1; person < count; ++person) {
+        int used = std::snprintf(line, sizeof line, "\r\n%s %d\xF7 L",
+                                 person % 3 ? "Versuchsperson" : "J\xFCrgen M\xFCller", person);
+        for (int ear = 0; ear < 2; ++ear) {
+            if (ear == 1) {
+                used += std::snprintf(line + used, sizeof line - used, " R");
+            }
+            for (int tone = 0; tone < PersonRecord::LevelCount; ++tone) {
+                long level = static_cast<long>(0.9 * std::pow(1.015, draw(690))) + 1;
+                used += std::snprintf(line + used, sizeof line - used, " %ld", level);
+            }
+        }
+        content.append(line, static_cast<std::size_t>(used));
+    }
+    return content;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// The data file with `count` records, written once per size; its path and its bytes.
+struct SampleFile {
+    std::filesystem::path path;
+    std::string content;
+};
+
+const SampleFile& Sample(int count) {
+    static std::map<int, SampleFile> made;
+    auto found = made.find(count);
+    if (found != made.end()) {
+        return found->second;
+    }
+    SampleFile sample{Folder() / ("records-" + std::to_string(count) + ".def"), MakeContent(count)};
+    std::ofstream(sample.path, std::ios::binary | std::ios::trunc) << sample.content;
+    return made.emplace(count, std::move(sample)).first->second;
+}
+
+// The application object as the program has it, without window and sound.
+struct Program {
+    QuietWaveOut device;
+    FakeDialogControls controls;
+    VirtualClock clock;
+    HearingTest hearing{device, controls, clock};
+
+    // The destructor would save again; a benchmark saves only where it means to.
+    ~Program() { hearing.dataPath.Release(); }
+};
+
+// The file must hold exactly the bytes it held before the save.
+bool Unchanged(benchmark::State& state, const SampleFile& sample) {
+    if (ReadAll(sample.path) != sample.content) {
+        state.SkipWithError("the saved file differs from the loaded one");
+        return false;
+    }
+    return true;
+}
+
+void SetCounters(benchmark::State& state, const SampleFile& sample) {
+    state.SetComplexityN(state.range(0));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(sample.content.size()));
+}
+
+void LoadRecords(benchmark::State& state) {
+    const SampleFile& sample = Sample(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto program = std::make_unique<Program>();
+        state.ResumeTiming();
+        program->hearing.LoadRecords(sample.path.string().c_str());
+        state.PauseTiming();
+        if (program->hearing.records.count != static_cast<std::uint32_t>(state.range(0))) {
+            state.SkipWithError("not every record was loaded");
+        }
+        program.reset();
+        state.ResumeTiming();
+    }
+    SetCounters(state, sample);
+}
+
+void SaveRecords(benchmark::State& state) {
+    const SampleFile& sample = Sample(static_cast<int>(state.range(0)));
+    Program program;
+    program.hearing.LoadRecords(sample.path.string().c_str());
+    for (auto _ : state) {
+        program.hearing.SaveRecords();
+    }
+    Unchanged(state, sample);
+    SetCounters(state, sample);
+}
+
+// What the program does with the file in one run: load at the start, save at the end.
+void LoadAndSave(benchmark::State& state) {
+    const SampleFile& sample = Sample(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto program = std::make_unique<Program>();
+        state.ResumeTiming();
+        program->hearing.LoadRecords(sample.path.string().c_str());
+        program->hearing.SaveRecords();
+        state.PauseTiming();
+        program.reset();
+        state.ResumeTiming();
+    }
+    Unchanged(state, sample);
+    SetCounters(state, sample);
+}
+
+// The floor: the same bytes read and written in large blocks, and flushed to the disk.
+void RawCopy(benchmark::State& state) {
+    const SampleFile& sample = Sample(static_cast<int>(state.range(0)));
+    const std::string source = sample.path.string();
+    const std::string target = (Folder() / "copy.def").string();
+    static char block[1 << 16];
+    for (auto _ : state) {
+        int in = open(source.c_str(), O_RDONLY);
+        int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        bool copied = in >= 0 && out >= 0;
+        ssize_t got = 0;
+        while (copied && (got = read(in, block, sizeof block)) > 0) {
+            copied = write(out, block, static_cast<std::size_t>(got)) == got;
+        }
+        copied = copied && got == 0 && fsync(out) == 0;
+        if (in >= 0) {
+            close(in);
+        }
+        if (out >= 0) {
+            close(out);
+        }
+        if (!copied) {
+            state.SkipWithError("the copy failed");
+            break;
+        }
+    }
+    SetCounters(state, sample);
+}
+
+// The calls the data file's described reading and writing make, and nothing else: one read per
+// 128 bytes of a line (and the look-ahead byte), a seek back behind each line end, one write per
+// record line, then the flush and the replacing rename of the save. This is as fast as a load and
+// a save can be without reading or writing the file in another way.
+void SameCallsOnly(benchmark::State& state) {
+    const SampleFile& sample = Sample(static_cast<int>(state.range(0)));
+    const std::string path = sample.path.string();
+    const std::string temporary = path + ".calls.tmp";
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= sample.content.size();) {
+        std::size_t end = sample.content.find("\r\n", start);
+        end = end == std::string::npos ? sample.content.size() : end + 2;
+        lines.push_back(sample.content.substr(start, end - start));
+        start = end;
+        if (end == sample.content.size()) {
+            break;
+        }
+    }
+    char chunk[130];
+    for (auto _ : state) {
+        FileHandle in = FileOpen(path.c_str(), FileOpenRead);
+        for (;;) {
+            std::uint32_t n = FileRead(in, chunk, 128);
+            if (n == 0 || n == FileIoError) {
+                break;
+            }
+            const void* end = std::memchr(chunk, '\r', n);
+            if (!end) {
+                continue; // the line goes on in the next chunk
+            }
+            std::uint32_t used =
+                static_cast<std::uint32_t>(static_cast<char*>(const_cast<void*>(end)) - chunk) + 1;
+            if (used == 128) {
+                n += FileRead(in, chunk + 128, 1);
+            }
+            if (used < n && chunk[used] == '\n') {
+                ++used;
+            }
+            if (used < n) {
+                FileSeek(in, static_cast<std::int32_t>(used) - static_cast<std::int32_t>(n),
+                         FileSeekCurrent);
+            }
+        }
+        FileClose(in);
+        FileHandle out = FileCreate(temporary.c_str(), FileAttributeNormal);
+        for (const std::string& line : lines) {
+            FileWrite(out, line.data(), static_cast<std::uint32_t>(line.size()));
+        }
+        FileClose(out);
+        if (!FileReplace(temporary.c_str(), path.c_str())) {
+            state.SkipWithError("the replacing rename failed");
+            break;
+        }
+    }
+    Unchanged(state, sample);
+    SetCounters(state, sample);
+}
+
+void Sizes(benchmark::internal::Benchmark* family) {
+    family->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    family->Complexity(benchmark::oN);
+}
+
+} // namespace
+
+BENCHMARK(LoadRecords)->Apply(Sizes);
+BENCHMARK(SaveRecords)->Apply(Sizes);
+BENCHMARK(LoadAndSave)->Apply(Sizes);
+BENCHMARK(SameCallsOnly)->Apply(Sizes);
+BENCHMARK(RawCopy)->Apply(Sizes);

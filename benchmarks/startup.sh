@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Start-up of tonolot.exe under Wine, from the launch until its window is visible, against a
+# minimal program that opens the same wave-out device and shows the same dialog template
+# (tests/e2e/startup/MinimalDialog.cpp). Both run alternately in one session on a virtual display
+# of our own (Xvfb) with a PulseAudio null sink of our own, so both open a working device.
+#
+# Usage: benchmarks/startup.sh TONOLOT_EXE MINIMAL_EXE ROUNDS WINEPREFIX RESULT_FILE
+# Writes one line per start to RESULT_FILE ("tonolot 0.8123" / "minimal 0.7012", seconds) and
+# prints the median, mean, minimum and maximum of each and the ratio of the medians.
+# Everything it starts is stopped again on the way out, by pid.
+set -uo pipefail
+
+if [ $# -ne 5 ]; then
+    echo "usage: $0 TONOLOT_EXE MINIMAL_EXE ROUNDS WINEPREFIX RESULT_FILE" >&2
+    exit 2
+fi
+tonolot=$(realpath "$1")
+minimal=$(realpath "$2")
+rounds=$3
+export WINEPREFIX=$4
+result=$5
+caption='^Tonolot 0\.8$'
+
+work=$(mktemp -d /tmp/tonolot-startup.XXXXXX)
+xvfb_pid=""
+pulse_pid=""
+program_pid=""
+
+cleanup() {
+    set +e
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
+    # Our own prefix only: its server and the Wine services it keeps.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    [ -n "$pulse_pid" ] && grep -q pulseaudio "/proc/$pulse_pid/cmdline" 2>/dev/null &&
+        kill "$pulse_pid"
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A display of our own: the first free number from 150 on (the end-to-end test takes 90 on).
+display=150
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# A sound server of our own with a null sink; clients never start one by themselves.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+printf 'autospawn = no\n' >"$work/client.conf"
+export PULSE_CLIENTCONFIG="$work/client.conf"
+pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+    --load="module-null-sink sink_name=bench" --load="module-native-protocol-unix" \
+    --log-target="file:$work/pulse.log" >/dev/null 2>&1
+pulse_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
+if [ -z "$pulse_pid" ]; then
+    echo "startup: the PulseAudio null sink did not start" >&2
+    exit 1
+fi
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+# The server and Wine's services stay up between the starts: what is measured is the program,
+# not the start of Wine's own background processes.
+wineserver -p
+
+# Each program in a folder of its own; Tonolot finds a data file of 100 people beside itself.
+mkdir -p "$work/tonolot" "$work/minimal"
+cp "$tonolot" "$work/tonolot/tonolot.exe"
+cp "$minimal" "$work/minimal/minimal.exe"
+{
+    printf 'unbekannter Standard\xF7 L 50 53 56 59 62 65 68 71 74 77 R 50 53 56 59 62 65 68 71 74 77'
+    for person in $(seq 1 99); do
+        printf '\r\nPerson %d\xF7 L 12 40 33 25 61 120 88 19 27 45 R 14 38 30 29 66 131 80 22 25 41' \
+            "$person"
+    done
+} >"$work/tonolot/tonolot.def"
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# start NAME: starts the program, waits until its window is visible, closes it; prints seconds.
+start() {
+    local name=$1 window="" begin end
+    begin=$(now_us)
+    (cd "$work/$name" && exec wine "$name.exe" >/dev/null 2>&1) &
+    program_pid=$!
+    for _ in $(seq 1 6000); do
+        window=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && break
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.005
+    done
+    end=$(now_us)
+    if [ -z "$window" ]; then
+        echo "startup: $name showed no window" >&2
+        return 1
+    fi
+    # A close request, as the title bar's close button gives it; the program ends by itself.
+    xdotool key --window "$window" alt+F4 2>/dev/null
+    for _ in $(seq 1 200); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        echo "startup: $name did not end after its close request" >&2
+        kill "$program_pid" 2>/dev/null
+    fi
+    wait "$program_pid" 2>/dev/null
+    program_pid=""
+    # Let the window go before the next start looks for one.
+    while xdotool search --name "$caption" >/dev/null 2>&1; do sleep 0.05; done
+    awk -v t=$((end - begin)) 'BEGIN { printf "%.4f\n", t / 1e6 }'
+}
+
+# One start of each, not counted: the files are in the cache and Wine's services run.
+start tonolot >/dev/null && start minimal >/dev/null || exit 1
+
+: >"$result"
+for round in $(seq 1 "$rounds"); do
+    # Alternate which goes first, so neither always follows the other.
+    if [ $((round % 2)) -eq 1 ]; then order="tonolot minimal"; else order="minimal tonolot"; fi
+    for name in $order; do
+        seconds=$(start "$name") || exit 1
+        echo "$name $seconds" >>"$result"
+    done
+done
+
+awk '
+    { times[$1] = times[$1] " " $2 }
+    END {
+        for (name in times) {
+            n = split(times[name], t, " ")
+            for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (t[j] < t[i]) { x = t[i]; t[i] = t[j]; t[j] = x }
+            sum = 0; for (i = 1; i <= n; i++) sum += t[i]
+            median[name] = n % 2 ? t[(n + 1) / 2] : (t[n / 2] + t[n / 2 + 1]) / 2
+            printf "%-8s starts %d  median %.3f s  mean %.3f s  min %.3f s  max %.3f s\n", name, n, median[name], sum / n, t[1], t[n]
+        }
+        printf "tonolot / minimal (medians): %.2f\n", median["tonolot"] / median["minimal"]
+    }' "$result"
