@@ -9,7 +9,7 @@ build=(cmake ninja-build g++ make pkg-config libgtest-dev libgtk-3-dev libasound
 # ALSA's default device reaches PulseAudio or PipeWire through the pulse plugin.
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-plugins)
 wine=(wine wine64)
-endToEnd=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
+endToEnd=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
     libasound2-plugins desktop-file-utils)
 
 case "${1:-}" in
