@@ -15,6 +15,8 @@ constexpr std::uint32_t FrameBytes = 4; // 16-bit stereo
 constexpr snd_pcm_uframes_t PeriodFrames = 1024;
 // Kept frames are moved to the front of their store once this many have been heard.
 constexpr std::uint64_t TrimFrames = 4096;
+// How long unexpected errors may go on before the device counts as gone.
+constexpr auto TroubleLimit = std::chrono::milliseconds(500);
 
 struct Setup {
     unsigned rate;
@@ -87,7 +89,7 @@ AlsaSink::~AlsaSink() {
 
 unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes) {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm != nullptr) {
+    if (open) {
         return WaveErrorAllocated;
     }
     if (format.formatTag != WaveFormatPcm || format.channels != 2 || format.bitsPerSample != 16 ||
@@ -97,25 +99,14 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
     if (slots <= 0 || bytes == 0 || bytes % FrameBytes != 0) {
         return WaveErrorInvalidParam;
     }
-    snd_pcm_t* opened = nullptr;
-    int error =
-        snd_pcm_open(&opened, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
-    if (error < 0) {
-        return AlsaOpenResult(AlsaOpenStep::Device, error);
+    rate = format.samplesPerSec;
+    bufferFrames = static_cast<std::uint64_t>(slots) * (bytes / FrameBytes);
+    if (unsigned result = OpenDevice()) {
+        return result;
     }
-    Setup setup{};
-    error = Configure(opened, format.samplesPerSec,
-                      static_cast<snd_pcm_uframes_t>(slots) * (bytes / FrameBytes), setup);
-    if (error < 0) {
-        snd_pcm_close(opened);
-        return AlsaOpenResult(AlsaOpenStep::Format, error);
-    }
-    pcm = opened;
-    rate = setup.rate;
-    periodFrames = setup.period;
-    canPause = setup.canPause;
+    open = true;
     slotBytes = bytes;
-    paused = pausedByAlsa = failed = false;
+    paused = pausedByAlsa = failed = troubled = false;
     written = heard = submitted = keptFrom = 0;
     kept.clear();
     kept.reserve(static_cast<std::size_t>(slots) * bytes);
@@ -123,9 +114,28 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
     return WaveOk;
 }
 
+unsigned AlsaSink::OpenDevice() {
+    snd_pcm_t* opened = nullptr;
+    int error =
+        snd_pcm_open(&opened, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (error < 0) {
+        return AlsaOpenResult(AlsaOpenStep::Device, error);
+    }
+    Setup setup{};
+    error = Configure(opened, rate, static_cast<snd_pcm_uframes_t>(bufferFrames), setup);
+    if (error < 0) {
+        snd_pcm_close(opened);
+        return AlsaOpenResult(AlsaOpenStep::Format, error);
+    }
+    pcm = opened;
+    periodFrames = setup.period;
+    canPause = setup.canPause;
+    return WaveOk;
+}
+
 unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr) {
+    if (!open) {
         return WaveErrorInvalidHandle;
     }
     if (slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size() || bytes > slotBytes ||
@@ -141,7 +151,7 @@ unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
 
 bool AlsaSink::Finished(int slot) {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr || slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size()) {
+    if (!open || slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size()) {
         return true;
     }
     Pump();
@@ -150,13 +160,13 @@ bool AlsaSink::Finished(int slot) {
 
 unsigned AlsaSink::Pause() {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr) {
+    if (!open) {
         return WaveErrorInvalidHandle;
     }
     if (paused) {
         return WaveOk;
     }
-    if (!failed && canPause && snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING &&
+    if (pcm != nullptr && canPause && snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING &&
         snd_pcm_pause(pcm, 1) == 0) {
         paused = pausedByAlsa = true;
         return WaveOk;
@@ -164,7 +174,7 @@ unsigned AlsaSink::Pause() {
     // Without ALSA's pause: what was not heard yet is written again on Restart.
     const std::uint64_t resumeAt = Heard();
     if (!failed) {
-        Drop();
+        Release();
         written = heard = resumeAt;
     }
     paused = true;
@@ -173,16 +183,14 @@ unsigned AlsaSink::Pause() {
 
 unsigned AlsaSink::Restart() {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr) {
+    if (!open) {
         return WaveErrorInvalidHandle;
     }
     if (!paused) {
         return WaveOk;
     }
-    if (pausedByAlsa && !failed && snd_pcm_pause(pcm, 0) < 0) {
-        // Suspended or broken while paused: what ALSA held is lost and counts as heard.
-        Drop();
-        heard = written;
+    if (pausedByAlsa && pcm != nullptr && snd_pcm_pause(pcm, 0) < 0) {
+        Recover(); // suspended or broken while paused
     }
     paused = pausedByAlsa = false;
     clockAt = Clock::now();
@@ -192,14 +200,11 @@ unsigned AlsaSink::Restart() {
 
 unsigned AlsaSink::Reset() {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr) {
+    if (!open) {
         return WaveErrorInvalidHandle;
     }
-    if (!failed) {
-        Drop();
-    }
-    paused = pausedByAlsa = false;
-    clockAt = Clock::now();
+    Release();
+    paused = pausedByAlsa = failed = troubled = false;
     // Everything submitted counts as heard, whether ALSA had it or not.
     written = heard = keptFrom = submitted;
     kept.clear();
@@ -208,16 +213,19 @@ unsigned AlsaSink::Reset() {
 
 unsigned AlsaSink::Close() {
     std::lock_guard<std::mutex> held(alsaLock);
-    if (pcm == nullptr) {
+    if (!open) {
         return WaveErrorInvalidHandle;
     }
-    snd_pcm_drop(pcm);
-    const int error = snd_pcm_close(pcm);
-    pcm = nullptr;
+    int error = 0;
+    if (pcm != nullptr) {
+        snd_pcm_drop(pcm);
+        error = snd_pcm_close(pcm);
+        pcm = nullptr;
+    }
+    open = false;
     kept.clear();
     kept.shrink_to_fit();
     slotEnds.clear();
-    paused = pausedByAlsa = failed = false;
     return error < 0 ? WaveErrorError : WaveOk;
 }
 
@@ -225,7 +233,7 @@ void AlsaSink::Wait(unsigned milliseconds) {
     unsigned timeout = milliseconds;
     {
         std::lock_guard<std::mutex> held(alsaLock);
-        if (pcm != nullptr) {
+        if (open) {
             timeout = std::min(timeout, NextEvent());
         }
     }
@@ -245,8 +253,16 @@ std::uint64_t AlsaSink::Backlog() const {
     return submitted - written;
 }
 
-void AlsaSink::Pump() {
-    if (pcm == nullptr || paused) {
+void AlsaSink::Release() {
+    if (pcm != nullptr) {
+        snd_pcm_drop(pcm);
+        snd_pcm_close(pcm);
+        pcm = nullptr;
+    }
+}
+
+void AlsaSink::Pump(bool mayRecover) {
+    if (!open || paused) {
         return;
     }
     if (failed) {
@@ -255,32 +271,40 @@ void AlsaSink::Pump() {
         return;
     }
     Trim(heard);
-    // One recovery per call: a device that fails again at once is tried on the next call.
-    bool recovered = false;
+    if (written == submitted) {
+        return;
+    }
+    if (pcm == nullptr && OpenDevice() != WaveOk) {
+        Fail();
+        Pump();
+        return;
+    }
     while (written < submitted) {
         const std::size_t offset = static_cast<std::size_t>(written - keptFrom) * FrameBytes;
         const snd_pcm_sframes_t taken = snd_pcm_writei(
             pcm, kept.data() + offset, static_cast<snd_pcm_uframes_t>(submitted - written));
         if (taken == -EAGAIN || taken == 0) {
+            troubled = false;
             return; // full: the rest is written when there is room
         }
-        if (taken < 0) {
-            if (recovered) {
-                return;
+        if (taken == -EPIPE || taken == -ESTRPIPE) {
+            Recover();
+            if (mayRecover) {
+                Pump(false); // once: a device that fails again at once is tried on the next call
             }
-            if (!Recover(static_cast<int>(taken))) {
-                Pump(); // failed for good: the clock takes over
-                return;
-            }
-            recovered = true;
-            continue;
+            return;
         }
+        if (taken < 0) {
+            Trouble();
+            return;
+        }
+        troubled = false;
         written += static_cast<std::uint64_t>(taken);
     }
 }
 
 std::uint64_t AlsaSink::Heard() {
-    if (pcm == nullptr) {
+    if (!open) {
         return heard;
     }
     if (failed) {
@@ -301,20 +325,37 @@ std::uint64_t AlsaSink::Heard() {
         }
         return heard;
     }
-    if (paused && !pausedByAlsa) {
-        return heard; // dropped: ALSA holds nothing
+    if (pcm == nullptr) {
+        heard = std::max(heard, written); // dropped: ALSA holds nothing
+        return heard;
+    }
+    switch (snd_pcm_state(pcm)) {
+    case SND_PCM_STATE_RUNNING:
+    case SND_PCM_STATE_PAUSED:
+    case SND_PCM_STATE_DRAINING:
+        break;
+    case SND_PCM_STATE_PREPARED:
+        // Starts with the first frame written, so nothing was written since it was prepared.
+        heard = std::max(heard, written);
+        return heard;
+    case SND_PCM_STATE_DISCONNECTED:
+        Fail();
+        return Heard();
+    default: // run dry, suspended, or no longer set up
+        Recover();
+        return heard;
     }
     snd_pcm_sframes_t delay = 0;
     const int error = snd_pcm_delay(pcm, &delay);
-    if (error == -EAGAIN) {
+    if (error == -EPIPE || error == -ESTRPIPE) {
+        Recover();
         return heard;
     }
     if (error < 0) {
-        if (!Recover(error)) {
-            return Heard();
-        }
-        return heard;
+        Trouble();
+        return failed ? Heard() : heard;
     }
+    troubled = false;
     // Some devices report a negative delay after running dry; a delay past what was written is
     // the device's own latency before anything was heard.
     const std::uint64_t inDevice = static_cast<std::uint64_t>(
@@ -323,35 +364,26 @@ std::uint64_t AlsaSink::Heard() {
     return heard;
 }
 
-bool AlsaSink::Recover(int error) {
-    int result = error;
-    if (error == -EPIPE) {
-        result = snd_pcm_recover(pcm, error, 1);
-    } else if (error == -ESTRPIPE) {
-        // Not snd_pcm_recover: it would sleep until the device resumes. Prepared anew, the
-        // device plays on at once and what it held is lost.
-        result = snd_pcm_prepare(pcm);
-    }
-    if (result < 0) {
+void AlsaSink::Recover() {
+    Release();
+    heard = std::max(heard, written); // run dry or lost: heard either way
+}
+
+void AlsaSink::Trouble() {
+    const Clock::time_point now = Clock::now();
+    if (!troubled) {
+        troubled = true;
+        troubleSince = now;
+    } else if (now - troubleSince >= TroubleLimit) {
         Fail();
-        return false;
     }
-    heard = written; // run dry or lost: heard either way
-    return true;
 }
 
 void AlsaSink::Fail() {
+    Release();
     failed = true;
+    troubled = false;
     clockAt = Clock::now();
-    snd_pcm_drop(pcm);
-}
-
-void AlsaSink::Drop() {
-    snd_pcm_drop(pcm);
-    const int error = snd_pcm_prepare(pcm);
-    if (error < 0) {
-        Fail();
-    }
 }
 
 void AlsaSink::Trim(std::uint64_t frame) {
@@ -380,7 +412,7 @@ unsigned AlsaSink::NextEvent() {
     if (next != UINT64_MAX) {
         milliseconds = ((next - now) * 1000 + rate - 1) / rate;
     }
-    if (written < submitted) {
+    if (written < submitted || troubled) {
         milliseconds = std::min<std::uint64_t>(milliseconds, periodFrames * 500 / rate);
     }
     return static_cast<unsigned>(std::max<std::uint64_t>(milliseconds, 1));

@@ -20,15 +20,19 @@ typedef struct _snd_pcm snd_pcm_t;
 // frames heard, those written minus the device's delay, reach the slot's end, so the look-ahead
 // device fills a buffer when the one before the four with ALSA has been heard, as with winmm.
 //
-// Pause uses ALSA's own pause where the device has one and is running. Elsewhere (a device that
-// cannot pause, or one that has not started) it drops what ALSA holds and writes the frames not
-// yet heard again on Restart; the delay tells them only about as exactly as the device reports
-// it, so a few frames may be heard twice or skipped there.
+// Dropping what ALSA holds (Reset, an underrun, a suspend, a pause the device cannot make)
+// closes the handle; the next frames to write open it again. A handle prepared anew would do on
+// a sound card, but the PulseAudio plugin (1.2.7) stops taking frames one buffer after a
+// prepare, so playback after a stop or an underrun would hang there. The frames dropped count
+// as heard; Reset followed by Close costs no second open.
 //
-// An underrun or a suspend is recovered at once (the frames lost in it count as heard). A device
-// that fails for good (the sound server went away) turns into a clock: slots finish at the rate
-// they would have played, in silence, so the test runs on without a hang and the next open
-// reports the error.
+// Pause uses ALSA's own pause where the device has one and is running. Elsewhere it drops what
+// ALSA holds and writes the frames not yet heard again on Restart; the delay tells them only
+// about as exactly as the device reports it, so a few frames may be heard twice or skipped.
+//
+// A device that keeps failing for half a second, or cannot be opened again, turns into a clock:
+// slots finish at the rate they would have played, in silence, so the hearing test runs on
+// without a hang; Reset tries the device again, and the next Open reports the error.
 //
 // Every ALSA call is made with `alsaLock` held and never waits; Wait sleeps on a separate lock,
 // so Wake never waits for ALSA.
@@ -56,15 +60,19 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // The rest with alsaLock held.
-    // Hands ALSA as much of the backlog as it takes.
-    void Pump();
+    // Opens and sets up the device; a winmm result.
+    unsigned OpenDevice();
+    // Drops and closes the handle: what ALSA held is gone.
+    void Release();
+    // Hands ALSA as much of the backlog as it takes, opening the device again where needed.
+    void Pump(bool mayRecover = true);
     // Frames heard since Open; never goes back.
     std::uint64_t Heard();
-    // Recovers from an underrun or suspend (true), or turns into the clock (false).
-    bool Recover(int error);
+    // After an underrun or a suspend: what ALSA held counts as heard.
+    void Recover();
+    // An unexpected error: tolerated for a while, then the clock takes over.
+    void Trouble();
     void Fail();
-    // Drops what ALSA holds and has not played; the frames count as heard.
-    void Drop();
     // Forgets the kept frames before `frame`, which will not be written again.
     void Trim(std::uint64_t frame);
     // Milliseconds until the next slot may end or the backlog may fit.
@@ -73,14 +81,18 @@ private:
     const std::string deviceName;
 
     mutable std::mutex alsaLock;
-    snd_pcm_t* pcm = nullptr;
+    bool open = false;
+    snd_pcm_t* pcm = nullptr; // null while open after a drop, until frames are written again
     unsigned rate = 0;
-    std::uint64_t periodFrames = 0;
+    std::uint64_t bufferFrames = 0; // asked for
+    std::uint64_t periodFrames = 0; // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;
     bool paused = false;
     bool pausedByAlsa = false;
     bool failed = false;
+    bool troubled = false;
+    Clock::time_point troubleSince;
     Clock::time_point clockAt; // how far the clock has counted, once failed
     std::uint64_t written = 0; // frames ALSA has taken
     std::uint64_t heard = 0;
