@@ -3,13 +3,15 @@
 // 1024 frames up to 30000), so that a recording of the sound card can be checked sample by sample
 // for gaps. Native Linux build only; see check-alsa-tone.sh.
 //
-// Usage: AlsaToneCheck [seconds] [start level] [device] [stall ms]
+// Usage: AlsaToneCheck [seconds] [start level] [device] [stall ms] [restart after s]
 // A stall holds the notification thread once, after about a second, for that long: the device
-// runs dry and must play on afterwards.
+// runs dry and must play on afterwards. A restart stops the streamer after that many seconds and
+// starts it again at once, without closing: the tone goes on after the ring's silent start.
 #include "audio/WaveStreamer.h"
 #include "audio/alsa/AlsaWaveOut.h"
 #include "support/MessageBoxes.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
     const double start = argc > 2 ? std::atof(argv[2]) : 30.0;
     const std::string name = argc > 3 ? argv[3] : "default";
     const int stall = argc > 4 ? std::atoi(argv[4]) : 0;
+    const double restart = argc > 5 ? std::atof(argv[5]) : 0.0;
     PrintedBoxes boxes;
     SetMessagePresenter(&boxes);
     AlsaWaveOut device(name);
@@ -87,7 +90,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Start failed\n");
         return 3;
     }
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    if (restart > 0.0 && restart < seconds) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(restart));
+        if (!tone.Stop() || !tone.Start()) {
+            std::fprintf(stderr, "restart failed\n");
+            return 5;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds - std::max(restart, 0.0)));
     began = std::chrono::steady_clock::now();
     const bool stopped = tone.Stop();
     tone.Close();
