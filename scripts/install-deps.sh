@@ -5,7 +5,7 @@ set -euo pipefail
 
 # The native program (GTK 3, cairo, ALSA) and the Windows cross build.
 build=(cmake ninja-build g++ make pkg-config libgtest-dev libgtk-3-dev libasound2-dev
-    g++-mingw-w64-x86-64 mingw-w64-tools)
+    fonts-dejavu-core g++-mingw-w64-x86-64 mingw-w64-tools)
 # ALSA's default device reaches PulseAudio or PipeWire through the pulse plugin.
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-plugins)
 wine=(wine wine64)
