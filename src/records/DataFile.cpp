@@ -152,10 +152,55 @@ void ReadLines(FileHandle file, HeldLines& held) {
     }
 }
 
+// Writes every record line, gathered into blocks of up to 16 KB so that a save of thousands of
+// records takes a few dozen writes rather than one per line; false when a write failed.
+bool WriteLines(FileHandle file, const RecordList& records) {
+    char block[16384];
+    std::uint32_t used = 0;
+    TextString line;
+    for (std::uint32_t i = 0; i < records.count; ++i) {
+        BuildRecordLine(records.items[i], i + 1 == records.count, line);
+        std::uint32_t length = line.Length();
+        if (length == 0) {
+            // No room for the line: a file without the record would lose it.
+            return false;
+        }
+        if (used + length > sizeof block) {
+            if (FileWrite(file, block, used) != used) {
+                return false;
+            }
+            used = 0;
+        }
+        if (length > sizeof block) {
+            if (line.WriteTo(file) != 1) {
+                return false;
+            }
+            continue;
+        }
+        std::memcpy(block + used, line.Text(), length);
+        used += length;
+    }
+    return used == 0 || FileWrite(file, block, used) == used;
+}
+
+// Writes the list over the data file itself and flushes it to the disk. This is not crash-safe by
+// its nature: a crash or a full disk part-way leaves a partly written file. The old content is
+// overwritten and the file cut to the new length afterwards, not emptied first, so the records
+// in front (usually all the old ones, new ones being added at the end) stay in place meanwhile.
+bool WriteInPlace(const char* path, const RecordList& records) {
+    FileHandle file = FileOpen(path, FileOpenWrite);
+    if (file == FileError) {
+        return false;
+    }
+    bool written = WriteLines(file, records) && FileSetEnd(file) && FileFlush(file);
+    return FileClose(file) == 0 && written;
+}
+
 // Writes the whole list into a new file beside the data file and puts it in the data file's
-// place in one step, so the data file is always either the old or the new content. The data file
-// must still exist and be writable: a file removed, made read-only or locked since the start is
-// not written (and not created anew).
+// place in one step, so the data file is always either the old or the new content (a symbolic
+// link stays and the file it names is replaced). The data file must still exist and be writable:
+// a file removed, made read-only or locked since the start is not written (and not created
+// anew).
 bool WriteRecords(const char* path, const RecordList& records) {
     if (records.count == 0) {
         // Nothing was loaded (not even the fallback record fitted): keep the file as it is.
@@ -167,28 +212,19 @@ bool WriteRecords(const char* path, const RecordList& records) {
     }
     FileClose(probe);
 
-    TextString temporary;
-    temporary.Assign(path);
-    TextString suffix;
-    temporary.Append(suffix.Format(".%lu.tmp", static_cast<unsigned long>(CurrentProcessNumber())));
-    FileHandle file = FileCreate(temporary.Text(), FileAttributeNormal);
-    if (file == FileError) {
+    FileReplacement replacement;
+    if (!FileBeginReplacement(path, replacement)) {
+        // A folder that does not allow new files while the data file itself is writable (a
+        // program folder only administrators may change, a shared folder): the file is written
+        // in place, which is not crash-safe (see WriteInPlace), since otherwise the records
+        // stored in this run would be lost for certain.
+        return replacement.refused && WriteInPlace(path, records);
+    }
+    if (!WriteLines(replacement.file, records)) {
+        FileAbandonReplacement(replacement);
         return false;
     }
-    bool written = true;
-    TextString line;
-    for (std::uint32_t i = 0; i < records.count && written; ++i) {
-        BuildRecordLine(records.items[i], i + 1 == records.count, line);
-        written = line.WriteTo(file) == 1;
-    }
-    if (FileClose(file) != 0) {
-        written = false;
-    }
-    if (!written || !FileReplace(temporary.Text(), path)) {
-        FileRemove(temporary.Text());
-        return false;
-    }
-    return true;
+    return FileCommitReplacement(replacement);
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 class DataFileSaveFailure : public DataFileTest {
@@ -123,6 +127,25 @@ TEST_F(DataFileSaveFailure, FullDiskDuringTheSaveKeepsTheOldFile) {
     EXPECT_FALSE(std::filesystem::is_symlink(folder.Native(TemporaryName())))
         << "the failed new file is removed";
     ExpectOneUnsavedBox(folder.Path("tonolot.def"));
+}
+#endif
+
+#ifndef _WIN32
+TEST_F(DataFileSaveFailure, FolderWithoutWritePermissionGetsTheFileWrittenInPlace) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "the super-user may create files in any folder: scripts/test.sh runs this "
+                        "as an unprivileged user";
+    }
+    // A folder the user may not change, with a data file everybody may write.
+    std::filesystem::create_directory(folder.Native("shared"));
+    folder.Write("shared/tonolot.def", original);
+    std::filesystem::permissions(folder.Native("shared/tonolot.def"), std::filesystem::perms(0666));
+    Start("shared/tonolot.def");
+    StoreMeasured("Bernd", 2000);
+    std::filesystem::permissions(folder.Native("shared"), std::filesystem::perms(0555));
+    End();
+    EXPECT_EQ(folder.Read("shared/tonolot.def"), original + "\r\n" + Line("Bernd", 2000));
+    EXPECT_EQ(presenter.Count(), 0u);
 }
 #endif
 

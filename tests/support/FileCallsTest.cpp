@@ -6,6 +6,13 @@
 #include <filesystem>
 #include <string>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 void MakeReadOnly(const std::filesystem::path& path) {
@@ -14,6 +21,20 @@ void MakeReadOnly(const std::filesystem::path& path) {
                                      std::filesystem::perms::group_write |
                                      std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
+}
+
+// Saves `content` over the file at path the safe way; true when it took the file's place.
+bool SaveByReplacement(const std::string& path, const std::string& content) {
+    FileReplacement replacement;
+    if (!FileBeginReplacement(path.c_str(), replacement)) {
+        return false;
+    }
+    auto size = static_cast<std::uint32_t>(content.size());
+    if (FileWrite(replacement.file, content.data(), size) != size) {
+        FileAbandonReplacement(replacement);
+        return false;
+    }
+    return FileCommitReplacement(replacement);
 }
 
 TEST(FileCalls, OpenReportsAMissingFile) {
@@ -86,6 +107,82 @@ TEST(FileCalls, ReplaceSwapsInTheNewContentAndLeavesNoSource) {
     EXPECT_FALSE(FileReplace(folder.Path("data.new").c_str(), folder.Path("data.def").c_str()));
     EXPECT_EQ(folder.Read("data.def"), "new content");
 }
+
+TEST(FileCalls, ReplacementWritesACopyBesideTheFileAndPutsItInPlace) {
+    ScratchFolder folder;
+    folder.Write("data.def", "old");
+    const std::string copy = "data.def." + std::to_string(CurrentProcessNumber()) + ".tmp";
+    FileReplacement replacement;
+    ASSERT_TRUE(FileBeginReplacement(folder.Path("data.def").c_str(), replacement));
+    EXPECT_EQ(replacement.temporary, folder.Path(copy));
+    EXPECT_EQ(FileWrite(replacement.file, "half", 4), 4u);
+    FileAbandonReplacement(replacement);
+    EXPECT_EQ(folder.Read("data.def"), "old");
+    EXPECT_FALSE(folder.Exists(copy));
+
+    EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new content"));
+    EXPECT_EQ(folder.Read("data.def"), "new content");
+    EXPECT_EQ(folder.FileCount(), 1u);
+}
+
+TEST(FileCalls, ReplacementRemovesCopiesOfSavesThatWereCutOff) {
+    ScratchFolder folder;
+    folder.Write("data.def", "old");
+    // No process has the number 4294967295 on either system (nor this one any more).
+    folder.Write("data.def.4294967295.tmp", "half a line");
+    folder.Write("data.def." + std::to_string(CurrentProcessNumber()) + ".tmp", "half");
+    folder.Write("data.def.old.tmp", "the user's");
+    folder.Write("other.def.4294967295.tmp", "another file's");
+#ifndef _WIN32
+    // A save that is still writing holds its copy locked: that copy stays.
+    folder.Write("data.def.4294967294.tmp", "being written");
+    int held = open(folder.Path("data.def.4294967294.tmp").c_str(), O_RDWR);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+#endif
+    EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new"));
+    EXPECT_EQ(folder.Read("data.def"), "new");
+    EXPECT_FALSE(folder.Exists("data.def.4294967295.tmp"));
+    EXPECT_TRUE(folder.Exists("data.def.old.tmp"));
+    EXPECT_TRUE(folder.Exists("other.def.4294967295.tmp"));
+#ifndef _WIN32
+    EXPECT_EQ(folder.Read("data.def.4294967294.tmp"), "being written");
+    close(held);
+    EXPECT_EQ(folder.FileCount(), 4u);
+#else
+    EXPECT_EQ(folder.FileCount(), 3u);
+#endif
+}
+
+#ifndef _WIN32
+TEST(FileCalls, ReplacementKeepsWhatWasSetOnTheFileAndALinkToIt) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.Native("real"));
+    const std::string file = folder.Path("real/data.def");
+    folder.Write("real/data.def", "old");
+    ASSERT_EQ(chmod(file.c_str(), 0660), 0) << "not the mode a new file gets";
+    const bool superUser = geteuid() == 0;
+    if (superUser) {
+        ASSERT_EQ(chown(file.c_str(), 4242, 4343), 0);
+    }
+    std::filesystem::create_symlink("real/data.def", folder.Native("data.def"));
+
+    EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.Native("data.def")));
+    EXPECT_EQ(folder.Read("real/data.def"), "new");
+    struct stat status;
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0660u);
+    if (superUser) {
+        EXPECT_EQ(status.st_uid, 4242u);
+        EXPECT_EQ(status.st_gid, 4343u);
+    }
+    EXPECT_EQ(folder.FileCount(), 2u) << "no copy beside the link";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Native("real")),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no copy beside the file";
+}
+#endif
 
 TEST(FileCalls, FolderNamesOutsideTheAnsiCodePageWork) {
     // Greek and Japanese letters as UTF-8: no single-byte code page holds both.

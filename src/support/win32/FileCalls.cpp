@@ -59,6 +59,135 @@ bool IsReadOnly(const std::wstring& path) {
     return true;
 }
 
+// UTF-16 back to UTF-8.
+std::string Narrow(const std::wstring& wide) {
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, narrow.data(), length, nullptr,
+                            nullptr) != length) {
+        return std::string();
+    }
+    narrow.resize(static_cast<std::size_t>(length - 1));
+    return narrow;
+}
+
+// A symbolic link (a reparse point) is followed to the file it finally names, so that the file
+// is replaced and the link stays; any other path is kept as it is. Empty when the link cannot be
+// followed.
+std::wstring LinkTarget(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return path;
+    }
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::wstring();
+    }
+    std::wstring target(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, target.data(), MAX_PATH, FILE_NAME_NORMALIZED);
+    if (length >= MAX_PATH) {
+        target.resize(length);
+        length = GetFinalPathNameByHandleW(file, target.data(), length, FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(file);
+    if (length == 0 || length >= target.size()) {
+        return std::wstring();
+    }
+    target.resize(length);
+    return target;
+}
+
+// Wine's ReplaceFileW moves the old file aside and deletes it before it moves the new one in: a
+// crash in between leaves no data file. Its MoveFileExW is a single rename.
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Puts source in target's place in one step. ReplaceFileW carries over target's attributes,
+// owner and access rights; where it is not supported (or not atomic), MoveFileExW replaces it.
+bool Replace(const std::wstring& source, const std::wstring& target) {
+    if (!RunningUnderWine() &&
+        ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                     nullptr)) {
+        return true;
+    }
+    // Also after a failed ReplaceFileW: one that could not move the new file in leaves target
+    // removed, and this puts the new file there.
+    return MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// "<name>.<digits>.tmp": a copy made by a save of the file `name`; gives the digits' number.
+bool IsCopyOf(const wchar_t* entry, const std::wstring& name, DWORD& process) {
+    constexpr std::size_t SuffixLength = 4;
+    std::wstring text(entry);
+    if (text.size() <= name.size() + 1 + SuffixLength || text.compare(0, name.size(), name) != 0 ||
+        text[name.size()] != L'.' ||
+        text.compare(text.size() - SuffixLength, SuffixLength, L".tmp") != 0) {
+        return false;
+    }
+    unsigned long long number = 0;
+    for (std::size_t i = name.size() + 1; i < text.size() - SuffixLength; ++i) {
+        if (text[i] < L'0' || text[i] > L'9' || number > 0xFFFFFFFFull) {
+            return false;
+        }
+        number = number * 10 + static_cast<unsigned>(text[i] - L'0');
+    }
+    process = static_cast<DWORD>(number);
+    return number <= 0xFFFFFFFFull;
+}
+
+// True while the save that made a copy may still be writing it: its process still runs and was
+// started before the copy was last changed (a later process with the same number is another).
+// Another user's process, which cannot be asked, counts as running.
+bool WriterRunning(DWORD process, const FILETIME& changed) {
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process);
+    if (!handle) {
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    FILETIME created;
+    FILETIME exited;
+    FILETIME kernel;
+    FILETIME user;
+    bool running = WaitForSingleObject(handle, 0) == WAIT_TIMEOUT &&
+                   GetProcessTimes(handle, &created, &exited, &kernel, &user) &&
+                   CompareFileTime(&created, &changed) <= 0;
+    CloseHandle(handle);
+    return running;
+}
+
+// Removes the copies of saves that were cut off: this process's own (it writes none yet) and
+// those whose writer no longer runs. A copy still open in its writer cannot be deleted anyway.
+void RemoveStaleCopies(const std::wstring& target) {
+    std::size_t slash = target.find_last_of(L"\\/");
+    std::wstring folder =
+        slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW((target + L".*.tmp").c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const DWORD own = GetCurrentProcessId();
+    do {
+        DWORD process = 0;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsCopyOf(found.cFileName, name, process) &&
+            (process == own || !WriterRunning(process, found.ftLastWriteTime))) {
+            DeleteFileW((folder + found.cFileName).c_str());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 } // namespace
 
 FileHandle FileOpen(const char* path, int mode) {
@@ -117,6 +246,14 @@ FileHandle FileClose(FileHandle file) {
     return CloseHandle(ToHandle(file)) ? 0 : FileError;
 }
 
+bool FileSetEnd(FileHandle file) {
+    return SetEndOfFile(ToHandle(file)) != 0;
+}
+
+bool FileFlush(FileHandle file) {
+    return FlushFileBuffers(ToHandle(file)) != 0;
+}
+
 bool FileReplace(const char* source, const char* target) {
     std::wstring from = Wide(source);
     std::wstring to = Wide(target);
@@ -132,11 +269,53 @@ bool FileReplace(const char* source, const char* target) {
     }
     bool flushed = FlushFileBuffers(file) != 0;
     CloseHandle(file);
-    if (!flushed) {
+    return flushed && Replace(from, to);
+}
+
+bool FileBeginReplacement(const char* path, FileReplacement& replacement) {
+    replacement.refused = false;
+    std::wstring wide = Wide(path);
+    std::wstring target = wide.empty() ? std::wstring() : LinkTarget(wide);
+    if (target.empty()) {
         return false;
     }
-    return MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    RemoveStaleCopies(target);
+    std::wstring copy = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    replacement.target = Narrow(target);
+    replacement.temporary = Narrow(copy);
+    // Others may read the copy but not write or delete it while this save writes it.
+    HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // Access denied with nothing in the way: the folder does not allow new files.
+        replacement.refused = GetLastError() == ERROR_ACCESS_DENIED &&
+                              GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES;
+        return false;
+    }
+    replacement.file = FromHandle(file);
+    return true;
+}
+
+bool FileCommitReplacement(FileReplacement& replacement) {
+    HANDLE file = ToHandle(replacement.file);
+    replacement.file = FileError;
+    bool flushed = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    std::wstring from = Wide(replacement.temporary.c_str());
+    if (!flushed || !Replace(from, Wide(replacement.target.c_str()))) {
+        DeleteFileW(from.c_str());
+        return false;
+    }
+    return true;
+}
+
+void FileAbandonReplacement(FileReplacement& replacement) {
+    if (replacement.file == FileError) {
+        return;
+    }
+    CloseHandle(ToHandle(replacement.file));
+    replacement.file = FileError;
+    DeleteFileW(Wide(replacement.temporary.c_str()).c_str());
 }
 
 bool FileRemove(const char* path) {
