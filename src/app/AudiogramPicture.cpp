@@ -1,0 +1,102 @@
+#include "app/AudiogramPicture.h"
+
+#include "app/ControlIds.h"
+#include "app/PictureFileName.h"
+#include "app/PngTexts.h"
+#include "records/PersonRecord.h"
+#include "support/Cp1252.h"
+#include "support/FileCalls.h"
+#include "support/MessageBoxes.h"
+#include "support/TextString.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+void ShowFailure(WindowHandle dialog, const std::string& path) {
+    TextString shown;
+    Utf8ToCp1252(path.c_str(), shown);
+    ShowMessageFor(dialog, "Das Audiogramm konnte nicht gespeichert werden:\r\n%s", shown.Text());
+}
+
+bool FileExists(const std::string& path) {
+    const FileHandle file = FileOpen(path.c_str(), FileOpenRead);
+    if (file == FileError) {
+        return false;
+    }
+    FileClose(file);
+    return true;
+}
+
+// The dialog asked before overwriting the name it returned; a name that only gets its ".png"
+// here has not been asked about yet.
+bool MayWrite(WindowHandle dialog, const std::string& chosen, const std::string& path) {
+    if (path == chosen || !FileExists(path)) {
+        return true;
+    }
+    TextString shown;
+    Utf8ToCp1252(path.c_str(), shown);
+    return ShowMessageStyled(MessageYesNo, dialog,
+                             "%s ist bereits vorhanden.\r\nM\xF6"
+                             "chten Sie die Datei ersetzen?",
+                             shown.Text()) == AnswerYes;
+}
+
+// The picture is written under a temporary name beside the chosen one and then takes that name,
+// so the name holds either its old content or the whole picture.
+bool WriteBeside(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    FileReplacement replacement;
+    if (!FileBeginReplacement(path.c_str(), replacement)) {
+        return false;
+    }
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    if (FileWrite(replacement.file, bytes.data(), size) != size) {
+        FileAbandonReplacement(replacement);
+        return false;
+    }
+    return FileCommitReplacement(replacement);
+}
+
+std::string CreationTime(const std::tm& now) {
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &now);
+    return std::string(text, length);
+}
+
+} // namespace
+
+void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, PicturePlatform& platform,
+                          const ChartPainter& paint, int width, int height, const std::tm& now) {
+    char name[PersonRecord::NameSize] = {};
+    controls.GetItemText(dialog, IdName, name, sizeof name);
+
+    std::string chosen;
+    if (!platform.AskSavePath(dialog, SuggestedPictureName(name), chosen)) {
+        return;
+    }
+    const std::string path = WithPngExtension(chosen);
+    if (!MayWrite(dialog, chosen, path)) {
+        return;
+    }
+
+    const std::vector<PngText> texts = {{"Title", Cp1252ToLatin1(name)},
+                                        {"Creation Time", CreationTime(now)}};
+    std::vector<std::uint8_t> png;
+    bool made = false;
+    if (std::unique_ptr<PictureBitmap> bitmap = platform.NewBitmap(width, height)) {
+        paint(bitmap->Drawing(), CanvasRect{0, 0, width, height});
+        made = bitmap->EncodePng(png) && AddPngTexts(png, texts);
+    }
+    if (!made || !WriteBeside(path, png)) {
+        ShowFailure(dialog, path);
+    }
+}
+
+std::tm LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    // Only the user-interface thread asks, so the shared result of localtime is safe here.
+    const std::tm* local = std::localtime(&now);
+    return local != nullptr ? *local : std::tm{};
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// File names around the saved audiogram picture. Names and paths are UTF-8.
+
+// The name the save dialog suggests for a person's picture: the name from the name field
+// (cp1252) without surrounding blanks, each character a Windows file name cannot hold
+// (\ / : * ? " < > | and control characters) replaced by "_", and ".png" appended. Both programs
+// use the Windows set, so they suggest the same name. A name that is empty or all blanks gives
+// "Audiogramm.png".
+std::string SuggestedPictureName(const char* name);
+
+// Whether the path ends in ".png", in any case.
+bool HasPngExtension(const std::string& path);
+
+// The path with ".png" appended, unless it ends in ".png" already.
+std::string WithPngExtension(const std::string& path);

@@ -1,0 +1,31 @@
+#include "app/PictureFileName.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PictureFileName, SuggestsTheNameFieldInUtf8WithWhatWindowsRefusesReplaced) {
+    EXPECT_EQ(SuggestedPictureName("Erika M\xFCller"), "Erika M\xC3\xBCller.png");
+    EXPECT_EQ(SuggestedPictureName("a\\b/c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j.png");
+    EXPECT_EQ(SuggestedPictureName("Tab\there\r\nDel\x7F"), "Tab_here__Del_.png");
+    // Everything else stays, the code page's own signs included.
+    EXPECT_EQ(SuggestedPictureName("O'Neil (Test) 1.2 \x80"), "O'Neil (Test) 1.2 \xE2\x82\xAC.png");
+    EXPECT_EQ(SuggestedPictureName("  Neue Person  "), "Neue Person.png");
+}
+
+TEST(PictureFileName, AnEmptyNameSuggestsAudiogramm) {
+    EXPECT_EQ(SuggestedPictureName(""), "Audiogramm.png");
+    EXPECT_EQ(SuggestedPictureName("   "), "Audiogramm.png");
+    EXPECT_EQ(SuggestedPictureName(nullptr), "Audiogramm.png");
+}
+
+TEST(PictureFileName, OnlyANameWithoutPngGetsIt) {
+    EXPECT_EQ(WithPngExtension("/home/e/Bilder/test"), "/home/e/Bilder/test.png");
+    EXPECT_EQ(WithPngExtension("C:\\Bilder\\test.png"), "C:\\Bilder\\test.png");
+    EXPECT_EQ(WithPngExtension("C:\\Bilder\\TEST.PNG"), "C:\\Bilder\\TEST.PNG");
+    EXPECT_EQ(WithPngExtension("test.jpg"), "test.jpg.png");
+    EXPECT_EQ(WithPngExtension("png"), "png.png");
+    EXPECT_EQ(WithPngExtension(""), ".png");
+}
+
+} // namespace
