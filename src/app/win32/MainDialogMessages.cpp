@@ -1,6 +1,7 @@
 #include "app/win32/MainDialogMessages.h"
 
 #include "app/DialogProcedure.h"
+#include "app/win32/ChartMenu.h"
 #include "chart/win32/GdiCanvas.h"
 
 INT_PTR CALLBACK MainDialogMessages(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -23,6 +24,10 @@ INT_PTR CALLBACK MainDialogMessages(HWND dialog, UINT message, WPARAM wParam, LP
         return procedure->OnDrawItem(static_cast<int>(item->CtlID), canvas,
                                      CanvasRectOf(item->rcItem));
     }
+    case WM_CONTEXTMENU:
+        return OnChartContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam, *procedure)
+                   ? TRUE
+                   : FALSE;
     case WM_CLOSE:
         return procedure->OnClose(dialog) ? TRUE : FALSE;
     case WM_DESTROY:
