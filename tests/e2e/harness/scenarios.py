@@ -7,6 +7,7 @@ d. Storing the measurement under a typed name; the data file; a restart lists th
    choosing it with "Vergleich" ticked names it in the check box.
 e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
+g. The chart saved as a PNG picture from its context menu (picture.py).
 """
 
 import argparse
@@ -22,6 +23,7 @@ import desktop
 from capture import Capture
 from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_stored_levels,
                       check_unheard, ear_run)
+from picture import scenario_g
 from report import check_harness, fail_on_exception
 from session import Context, Session
 from start_up import scenario_a, scenario_e
@@ -110,7 +112,7 @@ def main():
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
     parser.add_argument("--pulse-pid", type=int, default=0)
-    parser.add_argument("--scenarios", default="abcdef",
+    parser.add_argument("--scenarios", default="abcdefg",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b, c, d and f go together")
     arguments = parser.parse_args()
@@ -137,6 +139,9 @@ def main():
     if "e" in chosen:
         with fail_on_exception(ctx.report, "e: no sound server"):
             scenario_e(ctx)
+    if "g" in chosen:
+        with fail_on_exception(ctx.report, "g: picture"):
+            scenario_g(ctx)
     if set(chosen) & set("bcdf"):
         with fail_on_exception(ctx.report, "f: chart"):
             scenario_f(ctx)
