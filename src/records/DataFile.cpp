@@ -4,6 +4,8 @@
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -38,9 +40,10 @@ bool IsSeparator(char byte) {
     return byte != '\0' && static_cast<signed char>(byte) <= 32;
 }
 
-// A decimal number with optional sign; no digits give 0. A number beyond the signed 32-bit range
-// is clamped to that range rather than wrapping.
-std::int32_t ToNumber(const char* text) {
+// Reads a decimal number with optional sign at `text` into `number`; no digits give 0. A number
+// beyond the signed 32-bit range is clamped to that range rather than wrapping. Returns the first
+// byte behind the sign and the digits.
+const char* ReadNumber(const char* text, std::int32_t& number) {
     bool negative = false;
     if (*text == '+' || *text == '-') {
         negative = *text == '-';
@@ -54,7 +57,8 @@ std::int32_t ToNumber(const char* text) {
             value = limit;
         }
     }
-    return static_cast<std::int32_t>(negative ? -value : value);
+    number = static_cast<std::int32_t>(negative ? -value : value);
+    return text;
 }
 
 // Reads `count` values from `cursor` on into `levels`; values that are missing, not numbers, or
@@ -64,7 +68,10 @@ const char* ReadLevels(const char* cursor, std::int32_t* levels) {
         while (IsSeparator(*cursor)) {
             ++cursor;
         }
-        std::int32_t value = *cursor ? ToNumber(cursor) : 0;
+        std::int32_t value = 0;
+        // Sign and digits are no separators, so the value's remaining bytes follow them: each
+        // byte is looked at once.
+        cursor = ReadNumber(cursor, value);
         levels[i] = value > 0 ? value : MissingLevel;
         while (*cursor && !IsSeparator(*cursor)) {
             ++cursor;
@@ -73,24 +80,40 @@ const char* ReadLevels(const char* cursor, std::int32_t* levels) {
     return cursor;
 }
 
-void AppendLevels(TextString& line, const std::int32_t* levels) {
-    TextString number;
+// The longest record line: a name of 127 bytes, the left marker, twenty levels of at most
+// " -2147483648" and the right marker between them, and the line end.
+constexpr std::size_t MaxLineBytes =
+    (PersonRecord::NameSize - 1) + 3 + 2 * PersonRecord::LevelCount * 12 + 2 + 2;
+
+// Each level as " %ld" would write it: a space, a '-' for negative values, the decimal digits.
+// Written straight into the line: a printf call per level was most of a save's work.
+char* PutLevels(char* out, const std::int32_t* levels) {
     for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        // long is 32 bits on Windows and 64 elsewhere: pass it as long for %ld on both.
-        line.Append(number.Format(" %ld", static_cast<long>(levels[i])));
+        *out++ = ' ';
+        out = std::to_chars(out, out + 11, levels[i]).ptr;
     }
+    return out;
 }
 
-// One record line as saved, with CR LF unless it is the last.
-void BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
-    line.Assign(record.name, PersonRecord::NameSize - 1);
-    line.Append(LeftMarker);
-    AppendLevels(line, record.left);
-    line.Append(RightMarker);
-    AppendLevels(line, record.right);
+// One record line as saved, with CR LF unless it is the last. The line is put together in place
+// and assigned once, so a line reused for every record needs no allocation after the first;
+// false when even that failed (the line is then empty).
+bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
+    char text[MaxLineBytes];
+    char* out = text;
+    const void* nameEnd = std::memchr(record.name, '\0', PersonRecord::NameSize - 1);
+    out = std::copy(record.name,
+                    nameEnd ? static_cast<const char*>(nameEnd)
+                            : record.name + (PersonRecord::NameSize - 1),
+                    out);
+    out = std::copy_n(LeftMarker, 3, out);
+    out = PutLevels(out, record.left);
+    out = std::copy_n(RightMarker, 2, out);
+    out = PutLevels(out, record.right);
     if (!last) {
-        line.Append(LineEnd);
+        out = std::copy_n(LineEnd, 2, out);
     }
+    return line.Assign(text, static_cast<std::uint32_t>(out - text)) == 1;
 }
 
 // The lines of the file while it is read: heap strings in file order, in an array that grows

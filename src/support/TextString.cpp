@@ -64,8 +64,20 @@ bool HasRoom(void* block, std::uint32_t characters) {
 // is filled with NUL), and terminates at `length`. The texts are single-byte cp1252, so no
 // double-byte lead byte can be split.
 void CopyText(char* target, const char* text, std::uint32_t length) {
-    std::strncpy(target, text, length);
-    target[length] = '\0';
+    // memchr stops at the first NUL, so a text shorter than `length` is not read past its end.
+    const char* end = static_cast<const char*>(std::memchr(text, '\0', length));
+    const std::size_t copied = end ? static_cast<std::size_t>(end - text) : length;
+    std::memcpy(target, text, copied);
+    std::memset(target + copied, 0, length - copied + 1);
+}
+
+// The first CR or LF among the n bytes, or null. The chunk may hold NUL bytes, so it is searched
+// by length; the library's search is several times faster than a loop over the bytes.
+const char* FirstLineEnd(const char* bytes, std::uint32_t n) {
+    const char* lineFeed = static_cast<const char*>(std::memchr(bytes, '\n', n));
+    const std::uint32_t before = lineFeed ? static_cast<std::uint32_t>(lineFeed - bytes) : n;
+    const char* carriageReturn = static_cast<const char*>(std::memchr(bytes, '\r', before));
+    return carriageReturn ? carriageReturn : lineFeed;
 }
 
 // Replaces the shared buffer by one of about twice the size (two thirds again and again while
@@ -271,14 +283,7 @@ std::int32_t TextString::LineReader(FileHandle file) {
             // A failed read delivers nothing: keep what was read before it.
             return count > 0 ? count : -1;
         }
-        const void* end = nullptr;
-        std::uint32_t i = 0;
-        for (; i < n; ++i) {
-            if (chunk[i] == '\r' || chunk[i] == '\n') {
-                end = &chunk[i];
-                break;
-            }
-        }
+        const char* end = FirstLineEnd(chunk, n);
         if (!end) {
             chunk[n] = '\0';
             Append(chunk);
@@ -291,6 +296,7 @@ std::int32_t TextString::LineReader(FileHandle file) {
             }
             return n > 0 ? 0 : -1;
         }
+        std::uint32_t i = static_cast<std::uint32_t>(end - chunk);
         if (i == ChunkBytes - 1 && n == ChunkBytes) {
             // The line end is the last byte: its partner may be the next byte of the file.
             std::uint32_t extra = FileRead(file, &chunk[ChunkBytes], 1);
