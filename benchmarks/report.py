@@ -63,15 +63,15 @@ def main():
         load = runs[f"LoadRecords/{count}"]
         save = runs[f"SaveRecords/{count}"]
         both = runs[f"LoadAndSave/{count}"]
-        calls = runs[f"SameCallsOnly/{count}"]
+        calls = runs[f"ReaderCallsOnly/{count}"]
         copy = runs[f"RawCopy/{count}"]
         ratio = both[0] / copy[0]
         target = verdict(ratio, LOAD_SAVE_TARGET) if count == 100000 else "-"
-        print(f"| load + save of {count:,} records (wall / CPU) | {both[0]:.1f} / {both[1]:.1f} ms "
-              f"(load {load[0]:.1f} / {load[1]:.1f}, save {save[0]:.1f} / {save[1]:.1f}) "
-              f"| raw copy with fsync {copy[0]:.1f} / {copy[1]:.1f} ms; the reader's and writer's "
-              f"calls alone {calls[0]:.1f} / {calls[1]:.1f} ms | {ratio:.1f} (calls alone "
-              f"{calls[0] / copy[0]:.1f}) | {target} |")
+        print(f"| load + save of {count:,} records, wall (CPU) | {both[0]:.1f} ms ({both[1]:.1f}): "
+              f"load {load[0]:.1f} ({load[1]:.1f}), save {save[0]:.1f} ({save[1]:.1f}) "
+              f"| raw copy with fsync {copy[0]:.1f} ms ({copy[1]:.1f}); the reader's read and "
+              f"seek calls alone {calls[0]:.1f} ms ({calls[1]:.1f}) | {ratio:.1f}; calls alone "
+              f"{calls[0] / copy[0]:.1f} | {target} |")
     tonolot = statistics.median(starts["tonolot"])
     minimal = statistics.median(starts["minimal"])
     ratio = tonolot / minimal

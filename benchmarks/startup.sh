@@ -104,7 +104,11 @@ start() {
     done
     end=$(now_us)
     if [ -z "$window" ]; then
-        echo "startup: $name showed no window" >&2
+        local state=running
+        kill -0 "$program_pid" 2>/dev/null || state="ended"
+        echo "startup: $name showed no window within $(((end - begin) / 1000)) ms (program $state);" \
+            "windows on the display:" >&2
+        xdotool search --onlyvisible --name . getwindowname %@ >&2 2>/dev/null
         return 1
     fi
     # A close request, as the title bar's close button gives it; the program ends by itself.
