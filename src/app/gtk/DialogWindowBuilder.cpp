@@ -2,6 +2,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
+#include "app/gtk/AudiogramSaveDialog.h"
 #include "app/gtk/FontBaseUnits.h"
 #include "chart/cairo/CairoCanvas.h"
 #include "support/Cp1252.h"
@@ -132,6 +133,7 @@ GtkWidget* MakeControl(GtkDialogWindow& dialog, const ControlTemplate& control) 
         widget = gtk_drawing_area_new();
         gtk_widget_set_can_focus(widget, TRUE);
         g_signal_connect(widget, "draw", G_CALLBACK(OnDrawChart), &dialog);
+        AttachChartMenu(dialog, widget);
         break;
     }
     auto* event = new ItemEvent{&dialog, control.id};
