@@ -50,6 +50,33 @@ windowsUnitTests() {
         ctest --preset windows
 }
 
+# The data file's save: the tests of a folder without write permission as an unprivileged user
+# (the super-user may create files in any folder), then the save killed at random moments, 1000
+# times natively with SIGKILL and 200 times under Wine with TerminateProcess.
+savingTrials() {
+    local folder result
+    folder=$(mktemp -d) || return 1
+    chmod 755 "$folder"
+    local runAs=()
+    if [ "$(id -u)" -eq 0 ]; then
+        id -u tonolot-test >/dev/null 2>&1 || useradd -M -r -s /usr/sbin/nologin tonolot-test ||
+            return 1
+        runAs=(setpriv --reuid=tonolot-test --regid=tonolot-test --clear-groups env TMPDIR=/tmp)
+    fi
+    install -m 755 "$root/build/linux/tests/test_records" "$root/build/linux/tests/test_support" \
+        "$folder/" &&
+        "${runAs[@]}" "$folder/test_records" --gtest_filter='DataFile*' | tee "$folder/user.log" &&
+        "${runAs[@]}" "$folder/test_support" --gtest_filter='FileCalls*' | tee -a "$folder/user.log" &&
+        ! grep -q '^\[  SKIPPED \]' "$folder/user.log" &&
+        "$root/build/linux/tests/crash/kill_trials" "$root/build/linux/tests/crash/save_trial" \
+            "$folder/native" 1000 &&
+        wine "$root/build/windows/tests/crash/kill_trials.exe" \
+            "$root/build/windows/tests/crash/save_trial.exe" "Z:$folder/wine" 200
+    result=$?
+    rm -rf "$folder"
+    return $result
+}
+
 endToEnd() {
     "$root/tests/e2e/run.sh" "$root/build/windows/tonolot.exe" "$root/build/artifacts/e2e" \
         "$root/build/e2e-cache"
@@ -59,6 +86,7 @@ step "unit tests (native)" native linux
 step "unit tests (AddressSanitizer + UBSan)" native linux-asan
 step "threaded tests (ThreadSanitizer)" native linux-tsan
 step "Windows build and unit tests under Wine" windowsUnitTests
+step "saving: unprivileged user, kill trials natively and under Wine" savingTrials
 if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot.exe" ]; then
     step "end-to-end test of tonolot.exe under Wine" endToEnd
 else

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -153,7 +155,18 @@ TEST(FileCalls, ReplacementRemovesCopiesOfSavesThatWereCutOff) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(FileCalls, ReplacementKeepsTheAttributesSetOnTheFile) {
+    ScratchFolder folder;
+    folder.Write("data.def", "old");
+    const std::wstring file = folder.Native("data.def").wstring();
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new"));
+    EXPECT_EQ(folder.Read("data.def"), "new");
+    EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+}
+#else
 TEST(FileCalls, ReplacementKeepsWhatWasSetOnTheFileAndALinkToIt) {
     ScratchFolder folder;
     std::filesystem::create_directory(folder.Native("real"));

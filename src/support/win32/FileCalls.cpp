@@ -74,32 +74,49 @@ std::string Narrow(const std::wstring& wide) {
     return narrow;
 }
 
-// A symbolic link (a reparse point) is followed to the file it finally names, so that the file
-// is replaced and the link stays; any other path is kept as it is. Empty when the link cannot be
-// followed.
-std::wstring LinkTarget(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return path;
+// The full path of the file the handle is open on, links followed; empty when unknown.
+std::wstring FinalPathOf(HANDLE file) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, path.data(), MAX_PATH, FILE_NAME_NORMALIZED);
+    if (length >= MAX_PATH) {
+        path.resize(length);
+        length = GetFinalPathNameByHandleW(file, path.data(), length, FILE_NAME_NORMALIZED);
     }
+    if (length == 0 || length >= path.size()) {
+        return std::wstring();
+    }
+    path.resize(length);
+    return path;
+}
+
+// A symbolic link is followed to the file it finally names, so that the file is replaced and the
+// link stays. The link is recognised by the file's final path differing from the path given (not
+// by a reparse point: Wine shows a link of the host's file system as a plain file). The path is
+// kept as it is when it names the file itself or when the final path cannot be had.
+std::wstring LinkTarget(const std::wstring& path) {
     HANDLE file =
         CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return std::wstring();
+        return path;
     }
-    std::wstring target(MAX_PATH, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(file, target.data(), MAX_PATH, FILE_NAME_NORMALIZED);
-    if (length >= MAX_PATH) {
-        target.resize(length);
-        length = GetFinalPathNameByHandleW(file, target.data(), length, FILE_NAME_NORMALIZED);
-    }
+    std::wstring target = FinalPathOf(file);
     CloseHandle(file);
-    if (length == 0 || length >= target.size()) {
-        return std::wstring();
+    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    if (target.empty() || length == 0 || length >= full.size()) {
+        return path;
     }
-    target.resize(length);
-    return target;
+    full.resize(length);
+    // "\\?\C:\..." names the same file as "C:\...".
+    std::wstring plain =
+        target.compare(0, 4, L"\\\\?\\") == 0 && target.compare(4, 4, L"UNC\\") != 0
+            ? target.substr(4)
+            : target;
+    bool same = CompareStringOrdinal(plain.c_str(), static_cast<int>(plain.size()), full.c_str(),
+                                     static_cast<int>(full.size()), TRUE) == CSTR_EQUAL;
+    return same ? path : target;
 }
 
 // Wine's ReplaceFileW moves the old file aside and deletes it before it moves the new one in: a
@@ -119,7 +136,14 @@ bool Replace(const std::wstring& source, const std::wstring& target) {
         return true;
     }
     // Also after a failed ReplaceFileW: one that could not move the new file in leaves target
-    // removed, and this puts the new file there.
+    // removed, and this puts the new file there. The attributes the user can set are carried
+    // over here too; access rights are not (Wine turns copied ones into other permissions).
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        SetFileAttributesW(source.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    }
     return MoveFileExW(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
