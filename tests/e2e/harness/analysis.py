@@ -202,10 +202,13 @@ def _measure(recording, tone):
         estimates += frequency_estimates(samples, windows, begin)
     if weight:
         tone.growth = math.exp(weighted / weight * WINDOW)
-    if tone.fits and tone.fits[0][0] == tone.start:
-        _, _, base, slope = tone.fits[0]
+    if tone.fits:
+        begin, _, base, slope = tone.fits[0]
         # The first buffer that can sound plays at 0.9 * 1.015; extrapolate the fit back to it.
-        tone.origin = tone.start + (math.log(0.9 * GROWTH) - base) / slope
+        # A piece too quiet to fit (a hole early in the tone) lies on the same line once the
+        # silence the sink played in between is taken out.
+        tone.origin = (begin + (math.log(0.9 * GROWTH) - base) / slope
+                       - tone.gap_frames(before=begin))
     if estimates:
         estimates.sort()
         tone.frequency = estimates[len(estimates) // 2]
