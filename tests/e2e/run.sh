@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# End-to-end test of the real tonolot.exe: Wine on a virtual display (Xvfb), a PulseAudio null
-# sink as the sound card, a recording of what the program plays from the sink's monitor, and real
-# pointer clicks (xdotool) on its controls.
+# End-to-end test of the real program, tonolot.exe under Wine or the native Linux tonolot, on a
+# virtual display (Xvfb), with a PulseAudio null sink as the sound card, a recording of what the
+# program plays from the sink's monitor, and real pointer clicks (xdotool) on its controls.
 #
 # Usage: tests/e2e/run.sh PATH_TO_tonolot.exe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
+#        tests/e2e/run.sh PATH_TO_NATIVE_tonolot ARTIFACT_DIR
 #        tests/e2e/run.sh --probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
+# The kind of program is told by the file itself (a Windows or a Linux executable).
 # TONOLOT_E2E_SCENARIOS=ae (for example) runs only some scenarios, for work on them.
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
 # Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
@@ -13,16 +15,37 @@ set -uo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 if [ $# -lt 2 ]; then
-    echo "usage: $0 PATH_TO_tonolot.exe|--probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]" >&2
+    echo "usage: $0 PATH_TO_tonolot.exe|PATH_TO_NATIVE_tonolot|--probe ARTIFACT_DIR" \
+        "[WINEPREFIX_CACHE_DIR]" >&2
     exit 2
 fi
 target="$1"
 artifacts="$(mkdir -p "$2" && cd "$2" && pwd)"
 cache="${3:-}"
 
+# Windows programs run under Wine; a Linux program (ELF) runs as it is.
+kind=wine
+if [ "$target" != --probe ]; then
+    case "$(head -c 4 "$target" 2>/dev/null | od -An -c | tr -d ' ')" in
+    MZ*) kind=wine ;;
+    177ELF) kind=native ;;
+    *)
+        echo "not ok - $target is neither a Windows nor a Linux program"
+        echo "0 passed, 1 failed"
+        exit 1
+        ;;
+    esac
+fi
+
 # Packages: installed only when missing.
-packages=(wine wine64 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
+packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
     tesseract-ocr tesseract-ocr-deu procps)
+if [ "$kind" = wine ]; then
+    packages+=(wine wine64)
+else
+    # ALSA's pulse plugin takes the native program's sound to the null sink.
+    packages+=(libasound2-plugins)
+fi
 if [ "$target" = --probe ]; then
     packages+=(g++-mingw-w64-x86-64 mingw-w64-tools)
 fi
@@ -66,7 +89,7 @@ cleanup() {
     if [ -f "$work/pids" ]; then
         while read -r pid name; do stop_process "$pid" "$name"; done <"$work/pids"
     fi
-    if [ -n "${WINEPREFIX:-}" ]; then
+    if [ "$kind" = wine ] && [ -n "${WINEPREFIX:-}" ]; then
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
     fi
@@ -105,16 +128,18 @@ pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
 pulse_pid="$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)"
 
 # Wine: a prefix of our own, kept in the cache folder when one is given.
-if [ -n "$cache" ]; then
-    mkdir -p "$cache"
-    export WINEPREFIX="$(cd "$cache" && pwd)/wineprefix"
-else
-    export WINEPREFIX="$work/wineprefix"
-fi
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+if [ "$kind" = wine ]; then
+    if [ -n "$cache" ]; then
+        mkdir -p "$cache"
+        export WINEPREFIX="$(cd "$cache" && pwd)/wineprefix"
+    else
+        export WINEPREFIX="$work/wineprefix"
+    fi
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
 fi
 
 export PYTHONDONTWRITEBYTECODE=1

@@ -1,7 +1,8 @@
 """The virtual display as a person meets it: windows, pointer clicks, keys, screenshots, reading.
 
-Child controls of a Windows dialog under Wine are not X windows, so a control is reached by
-screen coordinates; its text is read from a screenshot with OCR, as an eye would read it.
+Child controls of a Windows dialog under Wine are not X windows, and those of the native GTK
+dialog are drawn into their window too, so a control is reached by screen coordinates; its text
+is read from a screenshot with OCR, as an eye would read it.
 """
 
 import difflib
@@ -17,11 +18,20 @@ def run(*command, check=True):
     return result.stdout
 
 
+def window_name(window):
+    result = subprocess.run(["xdotool", "getwindowname", str(window)], capture_output=True,
+                            text=True)
+    return result.stdout.rstrip("\n") if result.returncode == 0 else None
+
+
 def find_windows(name_pattern):
-    """Visible top-level windows whose name matches the regular expression."""
+    """Visible top-level windows whose name matches the regular expression, case and all:
+    xdotool ignores case, and GTK names its helper windows after the program ("tonolot"), which
+    a box "Tonolot" must not be taken for."""
     result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name_pattern],
                             capture_output=True, text=True)
-    return [int(line) for line in result.stdout.split()]
+    return [int(line) for line in result.stdout.split()
+            if re.search(name_pattern, window_name(int(line)) or "")]
 
 
 def wait_for_window(name_pattern, timeout, stop_if=None):
@@ -40,7 +50,7 @@ def wait_for_window(name_pattern, timeout, stop_if=None):
 def wait_until_gone(window, timeout):
     limit = time.monotonic() + timeout
     while time.monotonic() < limit:
-        if window not in find_windows("."):
+        if window not in visible_windows():
             return True
         time.sleep(0.1)
     return False
@@ -150,12 +160,21 @@ def visible_windows():
 
 
 def wait_for_new_window(before, timeout):
-    """A visible window that was not among `before`, or None after timeout seconds."""
+    """The largest visible window on the screen that was not among `before`, or None after
+    timeout seconds. GTK maps small helper windows with a popup (one pixel, or off the screen),
+    which are not what a person sees open."""
     limit = time.monotonic() + timeout
     while time.monotonic() < limit:
-        fresh = visible_windows() - before
+        fresh = []
+        for window in visible_windows() - before:
+            try:
+                x, y, width, height = geometry(window)
+            except RuntimeError:
+                continue  # gone again
+            if width > 2 and height > 2 and x + width > 0 and y + height > 0:
+                fresh.append((width * height, window))
         if fresh:
-            return min(fresh)
+            return max(fresh)[1]
         time.sleep(0.05)
     return None
 

@@ -1,8 +1,9 @@
 """Where the controls of the main dialog lie on the screen.
 
 The dialog template gives positions in dialog units; Windows (and Wine) turn them into pixels
-with the dialog font's base units, rounding as MulDiv does. The base units are measured from the
-size of the dialog's client area rather than assumed.
+with the dialog font's base units, rounding as MulDiv does, and the native program does the same
+with the desktop font's. The base units are measured from the size of the dialog's client area
+rather than assumed.
 """
 
 DIALOG_UNITS = (310, 229)

@@ -13,10 +13,9 @@ TABLE = [70, 125, 250, 500, 1000, 2000, 4000, 6000, 8000, 12000]
 # levels lie inside the chart's plot. None: the tone is left unheard.
 LEFT_THRESHOLDS = [30, 70, 120, 45, 150, 25, 95, 60, 135, 40]
 RIGHT_THRESHOLDS = [140, 35, 80, None, 55, 110, 28, 125, 65, 90]
-# Longest pause before a tone (rand() / 10 ms) and what Wine needs to start a freshly opened
-# device on top of it, measured with the harness probe under load.
+# Longest pause before a tone (rand() / 10 ms); what the device needs to start on top of it
+# depends on the program's kind (ctx.kind.device_start).
 LONGEST_PAUSE = 3.3
-DEVICE_START = 0.5
 # How far the program's level may run ahead of the loudness captured at the click, in buffers:
 # the ring fills four buffers ahead of playback, the sink and the capture add a few more, and
 # the click takes a moment to arrive. Holes in the tone (the player fell behind) come on top.
@@ -46,6 +45,7 @@ def ear_run(ctx, session, run, button):
     the recording falls silent after its press, so the recording is divided by the presses.
     """
     capture = ctx.capture
+    allowance = LONGEST_PAUSE + ctx.kind.device_start
     run.start_frame = capture.poll()
     session.click(button)
     desktop.move(*session.layout.centre("heard"))  # the pointer rests on "Gehört"
@@ -54,8 +54,7 @@ def ear_run(ctx, session, run, button):
         number = index + 1
         if threshold is None:
             # Left unheard: it rises until the program presses by itself.
-            hit = listening.wait_for_loudness(capture, 20000, LONGEST_PAUSE + DEVICE_START + 22,
-                                              run.channel)
+            hit = listening.wait_for_loudness(capture, 20000, allowance + 22, run.channel)
             stop = listening.wait_for_silence(capture, 0.1, 6) if hit else None
             if not ctx.check(stop is not None, "%s: tone %d, left unheard, ends by itself"
                              % (run.label, number)):
@@ -65,7 +64,7 @@ def ear_run(ctx, session, run, button):
             run.bounds.append((boundary, stop))
             boundary = stop
             continue
-        hit = listening.wait_for_loudness(capture, threshold, LONGEST_PAUSE + DEVICE_START + 14)
+        hit = listening.wait_for_loudness(capture, threshold, allowance + 14)
         if not hit:
             ctx.check(False, "%s: tone %d comes and grows to %d" % (run.label, number, threshold))
             break
@@ -86,7 +85,7 @@ def ear_run(ctx, session, run, button):
         run.bounds.append((boundary, stop))
         boundary = stop
     # After the last tone nothing more may come (the longest pause and more).
-    run.trailing = listening.sound_within(capture, LONGEST_PAUSE + DEVICE_START + 0.7)
+    run.trailing = listening.sound_within(capture, allowance + 0.7)
     run.end_frame = capture.poll()
     run.idle_shot = ctx.shot("%s-idle.png" % run.label)
     run.tones = [analysis.tone_between(capture.recording, begin, stop)
@@ -152,10 +151,11 @@ def check_run(ctx, session, run):
             pauses.append((started - previous_end) / analysis.RATE)
         previous_end = tone.end
     longest = max((p for p in pauses if p is not None), default=None)
-    report(None not in pauses and longest <= LONGEST_PAUSE + DEVICE_START,
+    report(None not in pauses and longest <= LONGEST_PAUSE + ctx.kind.device_start,
            "%s: each tone after a pause of at most 3.3 s" % label,
-           "pauses %s s; %.1f s allowed for Wine to start the device" %
-           (", ".join("%.2f" % p if p is not None else "?" for p in pauses), DEVICE_START))
+           "pauses %s s; %.1f s allowed for the device to start" %
+           (", ".join("%.2f" % p if p is not None else "?" for p in pauses),
+            ctx.kind.device_start))
     late = []
     for tone, press in run.pairs:
         if press is not None and not (-0.02 <= (tone.end - press) / analysis.RATE <= 0.6):

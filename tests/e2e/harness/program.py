@@ -1,7 +1,9 @@
-"""One run of a Windows program under Wine, with the texts of the message boxes it showed.
+"""One run of the program, with the texts of the message boxes it showed: a Windows program
+under Wine, or the native Linux program.
 
 Wine's "msgbox" debug channel writes the text of every message box as it opens; that is the
-exact text the user sees, code page conversions included.
+exact text the user sees, code page conversions included. The native program writes each box's
+text to standard error itself when TONOLOT_TRACE_MESSAGES is set, escaped the same way.
 """
 
 import os
@@ -12,6 +14,7 @@ import time
 import children
 
 _BOX = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
+_NATIVE_BOX = re.compile(r'^tonolot: message box: "((?:[^"\\]|\\.)*)"$', re.MULTILINE)
 
 
 def decode_wine_string(text):
@@ -36,30 +39,30 @@ def decode_wine_string(text):
     return "".join(result)
 
 
-class WineProgram:
-    def __init__(self, exe_path, log_path, env=None):
-        self.exe_path = exe_path
+def native_message_boxes(log):
+    """The box texts among the native program's standard error lines (UTF-8, escaped as Wine
+    escapes them)."""
+    return [decode_wine_string(match) for match in _NATIVE_BOX.findall(log)]
+
+
+class Program:
+    """A started program whose standard output and error go to a log file."""
+
+    def __init__(self, command, cwd, log_path, environment, name):
         self.log_path = log_path
-        environment = dict(os.environ)
-        environment.update(env or {})
-        environment["WINEDEBUG"] = "-all,+msgbox"
         self._log = open(log_path, "wb")
         self.started = time.monotonic()
-        self.process = subprocess.Popen(["wine", os.path.basename(exe_path)],
-                                        cwd=os.path.dirname(exe_path), env=environment,
-                                        stdout=self._log, stderr=subprocess.STDOUT,
-                                        stdin=subprocess.DEVNULL)
-        children.register(self.process.pid, os.path.basename(exe_path))
+        self.process = subprocess.Popen(command, cwd=cwd, env=environment, stdout=self._log,
+                                        stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        children.register(self.process.pid, name)
 
     def running(self):
         return self.process.poll() is None
 
-    def message_boxes(self):
-        """Texts of the message boxes opened so far, in order."""
+    def log_text(self, encoding):
         self._log.flush()
         with open(self.log_path, "rb") as log:
-            text = log.read().decode("latin-1")
-        return [decode_wine_string(match) for match in _BOX.findall(text)]
+            return log.read().decode(encoding, errors="replace")
 
     def wait_exit(self, timeout):
         """The exit code, or None if the program is still running after timeout seconds."""
@@ -73,3 +76,33 @@ class WineProgram:
             self.process.kill()
             self.process.wait()
         self._log.close()
+
+
+class WineProgram(Program):
+    def __init__(self, exe_path, log_path, env=None):
+        self.exe_path = exe_path
+        environment = dict(os.environ)
+        environment.update(env or {})
+        environment["WINEDEBUG"] = "-all,+msgbox"
+        super().__init__(["wine", os.path.basename(exe_path)], os.path.dirname(exe_path),
+                         log_path, environment, os.path.basename(exe_path))
+
+    def message_boxes(self):
+        """Texts of the message boxes opened so far, in order."""
+        return [decode_wine_string(match) for match in _BOX.findall(self.log_text("latin-1"))]
+
+
+class NativeProgram(Program):
+    """The native program, its data file where the session wants it."""
+
+    def __init__(self, path, log_path, data_path, env=None):
+        environment = dict(os.environ)
+        environment.update(env or {})
+        environment["TONOLOT_DATA_FILE"] = data_path
+        environment["TONOLOT_TRACE_MESSAGES"] = "1"
+        super().__init__([path], os.path.dirname(data_path), log_path, environment,
+                         os.path.basename(path))
+
+    def message_boxes(self):
+        """Texts of the message boxes opened so far, in order."""
+        return native_message_boxes(self.log_text("utf-8"))

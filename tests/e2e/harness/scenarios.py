@@ -1,4 +1,5 @@
-"""End-to-end scenarios of tonolot.exe, driven as a new user would drive it.
+"""End-to-end scenarios of Tonolot (tonolot.exe under Wine or the native program), driven as a
+new user would drive it.
 
 a. Fresh start without a data file; closing writes the fallback record.
 b. A left run, every tone heard soon after it becomes audible in the recording.
@@ -33,11 +34,16 @@ from storing import scenario_d, scenario_d_restart
 def runs_and_storing(ctx):
     """b, c and d: both runs in one session, the store, and a restart of the program."""
     folder = ctx.folder("a", fresh=not os.path.exists(os.path.join(ctx.artifacts, "a")))
-    session = Session(ctx, folder, "wine-runs.log")
+    session = Session(ctx, folder, "program-runs.log")
     saved = None
     try:
         with fail_on_exception(ctx.report, "b: left run"):
             if not ctx.check(session.wait_for_dialog(), "b: the program starts with its data file"):
+                return
+            # The recording begins once the program is up: a user's sound server has no one
+            # listening to the sink either when the program opens its device.
+            ctx.capture = Capture(os.path.join(ctx.artifacts, "capture.raw"))
+            if not ctx.check(ctx.capture.wait_until_running(), "the capture of the null sink runs"):
                 return
             ctx.chart_rect = session.layout.rect("chart")
             ctx.runs["b"] = EarRun("b", 0, LEFT_THRESHOLDS)
@@ -107,7 +113,7 @@ def keep_recording(ctx):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("exe")
+    parser.add_argument("program", help="tonolot.exe or the native tonolot")
     parser.add_argument("artifacts")
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
@@ -122,11 +128,6 @@ def main():
     chosen = arguments.scenarios
     started = time.monotonic()
     check_harness(ctx.report)
-
-    ctx.capture = Capture(os.path.join(ctx.artifacts, "capture.raw"))
-    if not ctx.check(ctx.capture.wait_until_running(), "the capture of the null sink runs"):
-        ctx.capture.stop()
-        sys.exit(ctx.report.summary())
     try:
         if "a" in chosen:
             with fail_on_exception(ctx.report, "a: fresh start"):
@@ -134,8 +135,10 @@ def main():
         if set(chosen) & set("bcdf"):
             runs_and_storing(ctx)
     finally:
-        ctx.capture.stop()
-    keep_recording(ctx)
+        if ctx.capture:
+            ctx.capture.stop()
+    if ctx.capture:
+        keep_recording(ctx)
     if "e" in chosen:
         with fail_on_exception(ctx.report, "e: no sound server"):
             scenario_e(ctx)

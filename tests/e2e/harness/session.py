@@ -1,4 +1,5 @@
-"""One run of tonolot.exe under Wine, and what the scenarios share."""
+"""One run of the program (tonolot.exe under Wine, or the native one), and what the scenarios
+share."""
 
 import os
 import shutil
@@ -6,7 +7,7 @@ import time
 
 import desktop
 from dialog import DialogLayout
-from program import WineProgram
+from program_kind import kind_of
 from report import Report
 
 DIALOG_NAME = r"^Tonolot 0\.8$"
@@ -16,7 +17,7 @@ BOX_NAME = r"^Tonolot$"
 class Context:
     def __init__(self, arguments):
         self.report = Report()
-        self.exe = arguments.exe
+        self.kind = kind_of(arguments.program)
         self.artifacts = arguments.artifacts
         self.silent_runtime = arguments.silent_runtime_dir
         self.pulse_pid = arguments.pulse_pid
@@ -34,7 +35,7 @@ class Context:
         if fresh:
             shutil.rmtree(path, ignore_errors=True)
             os.makedirs(path)
-            shutil.copy(self.exe, os.path.join(path, "tonolot.exe"))
+            self.kind.prepare(path)
         return path
 
     def shot(self, name):
@@ -48,12 +49,12 @@ class Session:
         self.ctx = ctx
         self.folder = folder
         self.data_path = os.path.join(folder, "tonolot.def")
-        self.program = WineProgram(os.path.join(folder, "tonolot.exe"),
-                                   os.path.join(folder, log_name), env)
+        self.program = ctx.kind.start(folder, os.path.join(folder, log_name), env)
         self.dialog = None
         self.layout = None
 
-    def wait_for_dialog(self, timeout=90):
+    def wait_for_dialog(self, timeout=None):
+        timeout = timeout or self.ctx.kind.start_timeout
         self.dialog = desktop.wait_for_window(DIALOG_NAME, timeout,
                                               stop_if=lambda: not self.program.running())
         if self.dialog:

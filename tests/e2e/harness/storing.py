@@ -57,7 +57,7 @@ def scenario_d(ctx, session):
 
 
 def scenario_d_restart(ctx, folder, saved):
-    session = Session(ctx, folder, "wine-restart.log")
+    session = Session(ctx, folder, "program-restart.log")
     try:
         if not ctx.check(session.wait_for_dialog(), "d: the program starts again"):
             return

@@ -10,7 +10,7 @@ import chart
 import datafile
 from desktop import Image
 from dialog import DialogLayout
-from program import decode_wine_string
+from program import decode_wine_string, native_message_boxes
 
 RATE = analysis.RATE
 
@@ -91,6 +91,15 @@ class ToneAnalysisTest(unittest.TestCase):
             self.assertAlmostEqual(250, tone.frequency, delta=0.5)
         self.assertEqual(1, len(analysis.find_tones(recording)))
 
+    def test_a_hole_while_the_tone_is_still_faint_keeps_its_start(self):
+        frames = rising_tone(1000, 300)
+        cut = 5 * 1024 + 60 * 1024  # at a level of about 2, too faint to fit
+        recording = recording_of(silence(0.5) + frames[:cut] + silence(0.1) + frames[cut:])
+        tone = analysis.tone_between(recording, 0, recording.frames)
+        self.assertEqual(2, len(tone.pieces))
+        expected_origin = int(0.5 * RATE) + 5 * analysis.BUFFER_FRAMES
+        self.assertAlmostEqual(expected_origin, tone.origin, delta=analysis.BUFFER_FRAMES)
+
     def test_the_amplitude_at_a_frame_follows_the_envelope(self):
         recording = recording_of(rising_tone(1000, 400) + silence(0.2))
         tone = analysis.tone_between(recording, 0, recording.frames)
@@ -126,6 +135,13 @@ class WineTextTest(unittest.TestCase):
         self.assertEqual("Ger\u00e4t\r\n-30 = \"x\"\\",
                          decode_wine_string(r"Ger\00e4t\r\n-30 = \"x\"\\"))
 
+    def test_the_native_programs_box_lines_are_found_among_other_output(self):
+        log = ("(tonolot:12): Gtk-WARNING **: something\n"
+               "tonolot: message box: \"Ger\u00e4t \\\"x\\\"\\r\\n-30 \\\\ \\\\00e4\"\n"
+               "tonolot: message box: \"Zweite\"\n")
+        self.assertEqual(["Ger\u00e4t \"x\"\r\n-30 \\ \\00e4", "Zweite"],
+                         native_message_boxes(log))
+
 
 class DialogLayoutTest(unittest.TestCase):
     def test_base_units_and_the_chart_rectangle(self):
@@ -133,6 +149,13 @@ class DialogLayoutTest(unittest.TestCase):
         self.assertEqual((7, 13), (layout.base_x, layout.base_y))
         # As measured on a screenshot of the dialog under Wine.
         self.assertEqual((50, 155, 575, 389), layout.rect("chart"))
+
+    def test_the_native_dialog_in_the_desktop_font(self):
+        layout = DialogLayout(44, 36, 620, 487)
+        self.assertEqual((8, 17), (layout.base_x, layout.base_y))
+        # As measured on a screenshot of the native dialog under Xvfb.
+        self.assertEqual((56, 202, 656, 508), layout.rect("chart"))
+        self.assertEqual((416, 49, 656, 77), layout.combo_field())
 
     def test_an_unknown_size_is_refused(self):
         with self.assertRaises(ValueError):

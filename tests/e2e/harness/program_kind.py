@@ -1,0 +1,65 @@
+"""What the scenarios expect of each kind of program: the Windows program under Wine, or the
+native Linux program (GTK, ALSA). The scenarios are the same; these are the values that differ."""
+
+import os
+import shutil
+
+from program import NativeProgram, WineProgram
+
+
+class WineKind:
+    name = "tonolot.exe under Wine"
+    # The template's font, 8 pt Arial, as Wine renders it.
+    base_units = (7, 13)
+    font = "8 pt Arial"
+    # A fresh Wine prefix takes long to start the first program.
+    start_timeout = 90
+    # What Wine needs to start a freshly opened device, on top of the longest pause, measured
+    # with the harness probe under load.
+    device_start = 0.5
+    # Without a sound server waveOutOpen fails with MMSYSERR_BADDEVICEID (2), shown as 2 - 32.
+    no_server_cause = "Wine's code without a sound server, 2,"
+
+    def __init__(self, path):
+        self.path = path
+
+    def prepare(self, folder):
+        """The program beside its data file, as a user keeps it."""
+        shutil.copy(self.path, os.path.join(folder, "tonolot.exe"))
+
+    def start(self, folder, log_path, env=None):
+        return WineProgram(os.path.join(folder, "tonolot.exe"), log_path, env)
+
+
+class NativeKind:
+    name = "the native program"
+    # The desktop's font stands in for the template's; under Xvfb without settings GTK uses
+    # "Sans 10" (DejaVu Sans), 8 x 17.
+    base_units = (8, 17)
+    font = "the desktop font"
+    start_timeout = 30
+    # ALSA starts at once; a little for the capture and the sound server's own latency.
+    device_start = 0.3
+    # ALSA fails to open "default" (no pulse server: no card to fall back to); the program shows
+    # it as the Windows program shows Wine's code.
+    no_server_cause = "ALSA's error without a sound server"
+
+    def __init__(self, path):
+        self.path = os.path.abspath(path)
+
+    def prepare(self, folder):
+        """Nothing to copy: the data file's path is given in the environment."""
+
+    def start(self, folder, log_path, env=None):
+        return NativeProgram(self.path, log_path, os.path.join(folder, "tonolot.def"), env)
+
+
+def kind_of(path):
+    """The kind of program a file holds, told by its first bytes (MZ: Windows, ELF: Linux)."""
+    with open(path, "rb") as program:
+        magic = program.read(4)
+    if magic[:2] == b"MZ":
+        return WineKind(path)
+    if magic == b"\x7fELF":
+        return NativeKind(path)
+    raise ValueError("%s is neither a Windows nor a Linux program" % path)
