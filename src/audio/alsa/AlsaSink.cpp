@@ -4,6 +4,8 @@
 
 #include <alsa/asoundlib.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -17,6 +19,26 @@ constexpr snd_pcm_uframes_t PeriodFrames = 1024;
 constexpr std::uint64_t TrimFrames = 4096;
 // How long unexpected errors may go on before the device counts as gone.
 constexpr auto TroubleLimit = std::chrono::milliseconds(500);
+// How long a device that has played everything may refuse more before it is opened again.
+constexpr auto StallLimit = std::chrono::milliseconds(100);
+
+// Whether the device reports room for frames now (POLLOUT, without waiting), as ALSA's own
+// programs ask before they write. The PulseAudio plugin reckons its ring from the server's
+// requests, and a write before the server has asked for anything can throw its count off.
+bool Writable(snd_pcm_t* pcm) {
+    pollfd descriptors[8];
+    const int count = snd_pcm_poll_descriptors(pcm, descriptors, 8);
+    if (count <= 0) {
+        return true;
+    }
+    poll(descriptors, static_cast<nfds_t>(count), 0);
+    unsigned short events = 0;
+    if (snd_pcm_poll_descriptors_revents(pcm, descriptors, static_cast<unsigned>(count), &events) <
+        0) {
+        return true; // the write reports what is wrong
+    }
+    return (events & (POLLOUT | POLLERR)) != 0;
+}
 
 struct Setup {
     unsigned rate;
@@ -100,13 +122,14 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
         return WaveErrorInvalidParam;
     }
     rate = format.samplesPerSec;
+    // Room for every slot, so that a write is never refused while the device plays.
     bufferFrames = static_cast<std::uint64_t>(slots) * (bytes / FrameBytes);
     if (unsigned result = OpenDevice()) {
         return result;
     }
     open = true;
     slotBytes = bytes;
-    paused = pausedByAlsa = failed = troubled = false;
+    paused = pausedByAlsa = failed = troubled = stalled = false;
     written = heard = submitted = keptFrom = 0;
     kept.clear();
     kept.reserve(static_cast<std::size_t>(slots) * bytes);
@@ -174,7 +197,7 @@ unsigned AlsaSink::Pause() {
     // Without ALSA's pause: what was not heard yet is written again on Restart.
     const std::uint64_t resumeAt = Heard();
     if (!failed) {
-        Release();
+        Drop();
         written = heard = resumeAt;
     }
     paused = true;
@@ -190,7 +213,8 @@ unsigned AlsaSink::Restart() {
         return WaveOk;
     }
     if (pausedByAlsa && pcm != nullptr && snd_pcm_pause(pcm, 0) < 0) {
-        Recover(); // suspended or broken while paused
+        Drop(); // suspended or broken while paused: what ALSA held is lost
+        heard = std::max(heard, written);
     }
     paused = pausedByAlsa = false;
     clockAt = Clock::now();
@@ -203,8 +227,10 @@ unsigned AlsaSink::Reset() {
     if (!open) {
         return WaveErrorInvalidHandle;
     }
-    Release();
-    paused = pausedByAlsa = failed = troubled = false;
+    if (!failed) {
+        Drop();
+    }
+    paused = pausedByAlsa = failed = troubled = stalled = false;
     // Everything submitted counts as heard, whether ALSA had it or not.
     written = heard = keptFrom = submitted;
     kept.clear();
@@ -253,7 +279,16 @@ std::uint64_t AlsaSink::Backlog() const {
     return submitted - written;
 }
 
-void AlsaSink::Release() {
+void AlsaSink::Drop() {
+    if (pcm != nullptr) {
+        snd_pcm_drop(pcm);
+        if (snd_pcm_prepare(pcm) < 0) {
+            CloseHandle();
+        }
+    }
+}
+
+void AlsaSink::CloseHandle() {
     if (pcm != nullptr) {
         snd_pcm_drop(pcm);
         snd_pcm_close(pcm);
@@ -279,16 +314,21 @@ void AlsaSink::Pump(bool mayRecover) {
         Pump();
         return;
     }
+    if (!Writable(pcm)) {
+        Stalled(mayRecover);
+        return;
+    }
     while (written < submitted) {
         const std::size_t offset = static_cast<std::size_t>(written - keptFrom) * FrameBytes;
         const snd_pcm_sframes_t taken = snd_pcm_writei(
             pcm, kept.data() + offset, static_cast<snd_pcm_uframes_t>(submitted - written));
         if (taken == -EAGAIN || taken == 0) {
             troubled = false;
-            return; // full: the rest is written when there is room
+            Stalled(mayRecover); // full: the rest is written when there is room
+            return;
         }
         if (taken == -EPIPE || taken == -ESTRPIPE) {
-            Recover();
+            Recover(static_cast<int>(taken));
             if (mayRecover) {
                 Pump(false); // once: a device that fails again at once is tried on the next call
             }
@@ -299,7 +339,26 @@ void AlsaSink::Pump(bool mayRecover) {
             return;
         }
         troubled = false;
+        stalled = false;
         written += static_cast<std::uint64_t>(taken);
+    }
+}
+
+void AlsaSink::Stalled(bool mayRecover) {
+    if (Heard() < written || pcm == nullptr) {
+        stalled = false; // still playing: room comes as it plays
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    if (!stalled) {
+        stalled = true;
+        stalledSince = now;
+    } else if (now - stalledSince >= StallLimit) {
+        stalled = false;
+        CloseHandle(); // opened anew for the next frames
+        if (mayRecover) {
+            Pump(false);
+        }
     }
 }
 
@@ -341,14 +400,20 @@ std::uint64_t AlsaSink::Heard() {
     case SND_PCM_STATE_DISCONNECTED:
         Fail();
         return Heard();
-    default: // run dry, suspended, or no longer set up
-        Recover();
+    case SND_PCM_STATE_XRUN:
+        Recover(-EPIPE);
+        return heard;
+    case SND_PCM_STATE_SUSPENDED:
+        Recover(-ESTRPIPE);
+        return heard;
+    default: // no longer set up
+        Recover(-EBADFD);
         return heard;
     }
     snd_pcm_sframes_t delay = 0;
     const int error = snd_pcm_delay(pcm, &delay);
     if (error == -EPIPE || error == -ESTRPIPE) {
-        Recover();
+        Recover(error);
         return heard;
     }
     if (error < 0) {
@@ -364,8 +429,13 @@ std::uint64_t AlsaSink::Heard() {
     return heard;
 }
 
-void AlsaSink::Recover() {
-    Release();
+void AlsaSink::Recover(int error) {
+    // Not snd_pcm_recover for a suspend: it would sleep until the device resumes. Prepared
+    // anew, the device plays on at once and what it held is lost.
+    const int result = error == -EPIPE ? snd_pcm_recover(pcm, error, 1) : snd_pcm_prepare(pcm);
+    if (result < 0) {
+        CloseHandle(); // opened anew for the next frames
+    }
     heard = std::max(heard, written); // run dry or lost: heard either way
 }
 
@@ -380,7 +450,7 @@ void AlsaSink::Trouble() {
 }
 
 void AlsaSink::Fail() {
-    Release();
+    CloseHandle();
     failed = true;
     troubled = false;
     clockAt = Clock::now();

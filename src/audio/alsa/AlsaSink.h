@@ -20,11 +20,12 @@ typedef struct _snd_pcm snd_pcm_t;
 // frames heard, those written minus the device's delay, reach the slot's end, so the look-ahead
 // device fills a buffer when the one before the four with ALSA has been heard, as with winmm.
 //
-// Dropping what ALSA holds (Reset, an underrun, a suspend, a pause the device cannot make)
-// closes the handle; the next frames to write open it again. A handle prepared anew would do on
-// a sound card, but the PulseAudio plugin (1.2.7) stops taking frames one buffer after a
-// prepare, so playback after a stop or an underrun would hang there. The frames dropped count
-// as heard; Reset followed by Close costs no second open.
+// Reset drops what ALSA holds (snd_pcm_drop, then prepared to play on); an underrun is
+// recovered with snd_pcm_recover, a suspend by preparing the device anew. The frames lost count
+// as heard, so every slot they were in has finished. A handle that cannot be prepared is closed
+// and opened again for the next frames; so is one that has played everything and still takes
+// no frames for 100 ms. Frames are written only while the device reports room by poll (the
+// PulseAudio plugin counts its ring from the server's requests).
 //
 // Pause uses ALSA's own pause where the device has one and is running. Elsewhere it drops what
 // ALSA holds and writes the frames not yet heard again on Restart; the delay tells them only
@@ -62,16 +63,21 @@ private:
     // The rest with alsaLock held.
     // Opens and sets up the device; a winmm result.
     unsigned OpenDevice();
-    // Drops and closes the handle: what ALSA held is gone.
-    void Release();
+    // Drops what ALSA holds and prepares the handle to play on; closes it where that fails.
+    void Drop();
+    // Closes the handle; the next frames to write open the device again.
+    void CloseHandle();
     // Hands ALSA as much of the backlog as it takes, opening the device again where needed.
     void Pump(bool mayRecover = true);
     // Frames heard since Open; never goes back.
     std::uint64_t Heard();
-    // After an underrun or a suspend: what ALSA held counts as heard.
-    void Recover();
+    // After an underrun (-EPIPE) or a suspend (-ESTRPIPE): what ALSA held counts as heard.
+    void Recover(int error);
     // An unexpected error: tolerated for a while, then the clock takes over.
     void Trouble();
+    // The device takes no frames: fine while it plays, opened again if it has run dry and
+    // still refuses them after a while.
+    void Stalled(bool mayRecover);
     void Fail();
     // Forgets the kept frames before `frame`, which will not be written again.
     void Trim(std::uint64_t frame);
@@ -93,6 +99,8 @@ private:
     bool failed = false;
     bool troubled = false;
     Clock::time_point troubleSince;
+    bool stalled = false;
+    Clock::time_point stalledSince;
     Clock::time_point clockAt; // how far the clock has counted, once failed
     std::uint64_t written = 0; // frames ALSA has taken
     std::uint64_t heard = 0;

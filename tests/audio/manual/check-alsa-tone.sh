@@ -146,7 +146,8 @@ if tone.growth is None or abs(tone.growth - 1.015) > 0.001:
 for failure in failures:
     print('FAIL: ' + failure)
 if not failures:
-    print('OK: one channel, 1000 Hz, rising by 1.015 per buffer, gap-free')
+    print('OK: one channel, 1000 Hz, rising by 1.015 per buffer, gap-free%s'
+          % (' apart from the %d break(s) asked for' % breaks if breaks else ''))
 sys.exit(1 if failures else 0)
 PY
 
