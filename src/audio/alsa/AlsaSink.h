@@ -35,8 +35,9 @@ typedef struct _snd_pcm snd_pcm_t;
 // slots finish at the rate they would have played, in silence, so the hearing test runs on
 // without a hang; Reset tries the device again, and the next Open reports the error.
 //
-// Every ALSA call is made with `alsaLock` held and never waits; Wait sleeps on a separate lock,
-// so Wake never waits for ALSA.
+// Every ALSA call is made with `alsaLock` held and never waits for the device to play (the
+// PulseAudio plugin does wait for its server's answers, a few milliseconds); Wait sleeps on a
+// separate lock, so Wake never waits for ALSA.
 class AlsaSink : public PcmSink {
 public:
     explicit AlsaSink(std::string deviceName = "default");
