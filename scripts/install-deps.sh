@@ -10,7 +10,7 @@ build=(cmake ninja-build g++ make pkg-config libgtest-dev libgtk-3-dev libasound
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-plugins)
 wine=(wine wine64)
 endToEnd=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
-    libasound2-plugins desktop-file-utils)
+    libasound2-plugins desktop-file-utils tesseract-ocr tesseract-ocr-deu)
 
 case "${1:-}" in
 build) wanted=("${build[@]}") ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
-# ThreadSanitizer; the Windows build with its unit tests under Wine; and the end-to-end test of
-# the real program under Wine with a virtual display and a null sound card.
+# ThreadSanitizer; the Windows build with its unit tests under Wine; the data file's save as an
+# unprivileged user and killed at random moments; and the end-to-end tests of the real programs,
+# tonolot.exe under Wine and the native one, with a virtual display and a null sound card.
 # Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
 set -uo pipefail
 
@@ -82,6 +83,10 @@ endToEnd() {
         "$root/build/e2e-cache"
 }
 
+endToEndNative() {
+    "$root/tests/e2e/run.sh" "$root/build/linux/tonolot" "$root/build/artifacts/e2e-native"
+}
+
 step "unit tests (native)" native linux
 step "unit tests (AddressSanitizer + UBSan)" native linux-asan
 step "threaded tests (ThreadSanitizer)" native linux-tsan
@@ -92,6 +97,12 @@ if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot
 else
     failed=$((failed + 1))
     failures+=("end-to-end test: tonolot.exe was not built")
+fi
+if [ -x "$root/build/linux/tonolot" ]; then
+    step "end-to-end test of the native program" endToEndNative
+else
+    failed=$((failed + 1))
+    failures+=("end-to-end test: the native tonolot was not built")
 fi
 
 echo

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -21,6 +23,20 @@ constexpr std::uint64_t TrimFrames = 4096;
 constexpr auto TroubleLimit = std::chrono::milliseconds(500);
 // How long a device that has played everything may refuse more before it is opened again.
 constexpr auto StallLimit = std::chrono::milliseconds(100);
+
+// ALSA's library writes its own complaints (no card, no server) to standard error. The user
+// learns of a device that cannot be opened from the program's box, so they are left out; with
+// LIBASOUND_DEBUG set they are kept, for someone looking into a sound setup.
+void QuietLibraryMessages(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceLibraryMessages() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (std::getenv("LIBASOUND_DEBUG") == nullptr) {
+            snd_lib_error_set_handler(QuietLibraryMessages);
+        }
+    });
+}
 
 // Whether the device reports room for frames now (POLLOUT, without waiting), as ALSA's own
 // programs ask before they write. The PulseAudio plugin reckons its ring from the server's
@@ -138,6 +154,7 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
 }
 
 unsigned AlsaSink::OpenDevice() {
+    SilenceLibraryMessages();
     snd_pcm_t* opened = nullptr;
     int error =
         snd_pcm_open(&opened, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
