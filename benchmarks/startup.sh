@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
 # Start-up of tonolot.exe under Wine, from the launch until its window is visible, against a
 # minimal program that opens the same wave-out device and shows the same dialog template
-# (tests/e2e/startup/MinimalDialog.cpp). Both run alternately in one session on a virtual display
-# of our own (Xvfb) with a PulseAudio null sink of our own, so both open a working device.
+# (tests/e2e/startup/MinimalDialog.cpp). The programs start in turn, in a rotating order, in one
+# session on a virtual display of our own (Xvfb) with a PulseAudio null sink of our own, so each
+# opens a working device.
 #
-# Usage: benchmarks/startup.sh TONOLOT_EXE MINIMAL_EXE ROUNDS WINEPREFIX RESULT_FILE
-# Writes one line per start to RESULT_FILE ("tonolot 0.8123" / "minimal 0.7012", seconds) and
-# prints the median, mean, minimum and maximum of each and the ratio of the medians.
+# Usage: benchmarks/startup.sh ROUNDS WINEPREFIX RESULT_FILE NAME=EXE... (one NAME is "minimal")
+# for example: startup.sh 15 build/bench-win/wineprefix out.txt tonolot=tonolot.exe
+#              minimal=minimal-dialog.exe
+# Writes one line per start to RESULT_FILE ("tonolot 0.8123 7": name, seconds, round) and prints
+# the median, mean, minimum and maximum of each, each median against the minimal program's, and
+# the median of the differences to the minimal program within a round (robust against the load of
+# the machine drifting during the run).
 # Everything it starts is stopped again on the way out, by pid.
 set -uo pipefail
 
-if [ $# -ne 5 ]; then
-    echo "usage: $0 TONOLOT_EXE MINIMAL_EXE ROUNDS WINEPREFIX RESULT_FILE" >&2
+if [ $# -lt 5 ]; then
+    echo "usage: $0 ROUNDS WINEPREFIX RESULT_FILE NAME=EXE NAME=EXE..." >&2
     exit 2
 fi
-tonolot=$(realpath "$1")
-minimal=$(realpath "$2")
-rounds=$3
-export WINEPREFIX=$4
-result=$5
+rounds=$1
+export WINEPREFIX=$2
+result=$3
+shift 3
+names=()
+declare -A programs
+for pair in "$@"; do
+    names+=("${pair%%=*}")
+    programs[${pair%%=*}]=$(realpath "${pair#*=}")
+done
 caption='^Tonolot 0\.8$'
 
 work=$(mktemp -d /tmp/tonolot-startup.XXXXXX)
@@ -76,17 +86,20 @@ fi
 # not the start of Wine's own background processes.
 wineserver -p
 
-# Each program in a folder of its own; Tonolot finds a data file of 100 people beside itself.
-mkdir -p "$work/tonolot" "$work/minimal"
-cp "$tonolot" "$work/tonolot/tonolot.exe"
-cp "$minimal" "$work/minimal/minimal.exe"
-{
-    printf 'unbekannter Standard\xF7 L 50 53 56 59 62 65 68 71 74 77 R 50 53 56 59 62 65 68 71 74 77'
-    for person in $(seq 1 99); do
-        printf '\r\nPerson %d\xF7 L 12 40 33 25 61 120 88 19 27 45 R 14 38 30 29 66 131 80 22 25 41' \
-            "$person"
-    done
-} >"$work/tonolot/tonolot.def"
+# Each program in a folder of its own, under its own file name, with a data file of 100 people
+# beside it (only Tonolot reads it).
+for name in "${names[@]}"; do
+    exe=$(basename "${programs[$name]}")
+    mkdir -p "$work/$name"
+    cp "${programs[$name]}" "$work/$name/$exe"
+    {
+        printf 'unbekannter Standard\xF7 L 50 53 56 59 62 65 68 71 74 77 R 50 53 56 59 62 65 68 71 74 77'
+        for person in $(seq 1 99); do
+            printf '\r\nPerson %d\xF7 L 12 40 33 25 61 120 88 19 27 45 R 14 38 30 29 66 131 80 22 25 41' \
+                "$person"
+        done
+    } >"$work/$name/${exe%.*}.def"
+done
 
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
@@ -94,7 +107,7 @@ now_us() { echo "${EPOCHREALTIME/./}"; }
 start() {
     local name=$1 window="" begin end
     begin=$(now_us)
-    (cd "$work/$name" && exec wine "$name.exe" >/dev/null 2>&1) &
+    (cd "$work/$name" && exec wine "$(basename "${programs[$name]}")" >/dev/null 2>&1) &
     program_pid=$!
     for _ in $(seq 1 6000); do
         window=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -n 1)
@@ -129,27 +142,39 @@ start() {
 }
 
 # One start of each, not counted: the files are in the cache and Wine's services run.
-start tonolot >/dev/null && start minimal >/dev/null || exit 1
+for name in "${names[@]}"; do
+    start "$name" >/dev/null || exit 1
+done
 
 : >"$result"
 for round in $(seq 1 "$rounds"); do
-    # Alternate which goes first, so neither always follows the other.
-    if [ $((round % 2)) -eq 1 ]; then order="tonolot minimal"; else order="minimal tonolot"; fi
-    for name in $order; do
+    # A rotating order, so no program always follows the same other one.
+    count=${#names[@]}
+    for step in $(seq 0 $((count - 1))); do
+        name=${names[$(((round + step) % count))]}
         seconds=$(start "$name") || exit 1
-        echo "$name $seconds" >>"$result"
+        echo "$name $seconds $round" >>"$result"
     done
 done
 
 awk '
-    { times[$1] = times[$1] " " $2 }
+    function median(list,    n, t, i, j, x) {
+        n = split(list, t, " ")
+        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (t[j] < t[i]) { x = t[i]; t[i] = t[j]; t[j] = x }
+        return n % 2 ? t[(n + 1) / 2] : (t[n / 2] + t[n / 2 + 1]) / 2
+    }
+    { times[$1] = times[$1] " " $2; at[$1, $3] = $2; sum[$1] += $2; n[$1]++; rounds[$3] = 1
+      if (!($1 in low) || $2 < low[$1]) low[$1] = $2
+      if (!($1 in high) || $2 > high[$1]) high[$1] = $2 }
     END {
         for (name in times) {
-            n = split(times[name], t, " ")
-            for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (t[j] < t[i]) { x = t[i]; t[i] = t[j]; t[j] = x }
-            sum = 0; for (i = 1; i <= n; i++) sum += t[i]
-            median[name] = n % 2 ? t[(n + 1) / 2] : (t[n / 2] + t[n / 2 + 1]) / 2
-            printf "%-8s starts %d  median %.3f s  mean %.3f s  min %.3f s  max %.3f s\n", name, n, median[name], sum / n, t[1], t[n]
+            middle[name] = median(times[name])
+            printf "%-10s starts %d  median %.3f s  mean %.3f s  min %.3f s  max %.3f s\n", name, n[name], middle[name], sum[name] / n[name], low[name], high[name]
         }
-        printf "tonolot / minimal (medians): %.2f\n", median["tonolot"] / median["minimal"]
+        for (name in times) {
+            if (name == "minimal" || !("minimal" in times)) continue
+            differences = ""
+            for (r in rounds) if ((name, r) in at && ("minimal", r) in at) differences = differences " " (at[name, r] - at["minimal", r])
+            printf "%s / minimal (medians): %.2f; median difference within a round: %+.3f s\n", name, middle[name] / middle["minimal"], median(differences)
+        }
     }' "$result"

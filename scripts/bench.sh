@@ -51,17 +51,17 @@ x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -static -s -mwindows \
 echo "=== size"
 "$root/benchmarks/check-size.sh" "$windows/tonolot.exe"
 
-echo "=== tone synthesis and data file (Google Benchmark, medians of 3)"
+echo "=== tone synthesis and data file (Google Benchmark, medians of 5)"
 # The data files lie on the disk of the build folder, so the flushes reach a real disk.
 mkdir -p "$native/bench-files"
-TONOLOT_BENCH_FOLDER="$native/bench-files" "$native/tonolot_benchmarks" \
-    --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+TONOLOT_BENCH_FOLDER="$native/bench-files" "$native/benchmarks/tonolot_benchmarks" \
+    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_out="$results/benchmarks.json" --benchmark_out_format=json
 rm -rf "$native/bench-files"
 
 echo "=== start-up under Wine ($rounds starts of each, alternating)"
-"$root/benchmarks/startup.sh" "$windows/tonolot.exe" "$windows/minimal-dialog.exe" "$rounds" \
-    "$windows/wineprefix" "$results/startup.txt"
+"$root/benchmarks/startup.sh" "$rounds" "$windows/wineprefix" "$results/startup.txt" \
+    tonolot="$windows/tonolot.exe" minimal="$windows/minimal-dialog.exe"
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 {
