@@ -1,5 +1,7 @@
 #include "chart/cairo/CairoCanvas.h"
 
+#include "support/Cp1252.h"
+
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -155,42 +157,6 @@ void SetSource(cairo_t* context, CanvasColor color) {
                          BlueOf(color) / 255.0);
 }
 
-void AppendUtf8(std::uint32_t character, std::string& out) {
-    if (character < 0x80) {
-        out += static_cast<char>(character);
-    } else if (character < 0x800) {
-        out += static_cast<char>(0xC0 | (character >> 6));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (character >> 12));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    }
-}
-
-// The characters of cp1252's bytes 0x80..0x9F. The five bytes the code page leaves free stand
-// for the control characters of the same number, as Windows converts them.
-constexpr std::uint16_t HighControlBlock[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// pango takes UTF-8 only and refuses a zero byte, which becomes the replacement character.
-std::string Utf8OfCp1252(const char* text, int length) {
-    std::string utf8;
-    for (int i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == 0) {
-            AppendUtf8(0xFFFD, utf8);
-        } else if (byte >= 0x80 && byte < 0xA0) {
-            AppendUtf8(HighControlBlock[byte - 0x80], utf8);
-        } else {
-            AppendUtf8(byte, utf8);
-        }
-    }
-    return utf8;
-}
-
 } // namespace
 
 void CairoCanvas::Fill(const CanvasRect& rect, CanvasColor color) {
@@ -267,7 +233,8 @@ void CairoCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text, in
     if (text == nullptr || length <= 0) {
         return;
     }
-    const std::string utf8 = Utf8OfCp1252(text, length);
+    // pango takes UTF-8 only; the text ends at its length or at a zero byte.
+    const std::string utf8 = Cp1252ToUtf8(std::string(text, length > 0 ? length : 0).c_str());
     PangoLayout* layout = pango_cairo_create_layout(context);
     if (font != nullptr) {
         pango_layout_set_font_description(layout, font);
