@@ -29,6 +29,19 @@ public:
 void SetMessagePresenter(MessagePresenter* presenter);
 MessagePresenter* CurrentMessagePresenter();
 
+// Installs a presenter for as long as this object lives. A program defines one among its
+// process-wide objects, before those whose construction or teardown may show a box.
+template <typename Presenter> class InstalledPresenter {
+public:
+    InstalledPresenter() { SetMessagePresenter(&presenter); }
+    ~InstalledPresenter() { SetMessagePresenter(nullptr); }
+    InstalledPresenter(const InstalledPresenter&) = delete;
+    InstalledPresenter& operator=(const InstalledPresenter&) = delete;
+
+private:
+    Presenter presenter;
+};
+
 // Owner: the main dialog, or none while it does not exist yet. Style MB_OK.
 int ShowMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Owner given, style MB_OK.

@@ -31,20 +31,8 @@ namespace {
 constexpr int ExitNoDisplay = 1;
 constexpr int ExitNoDialog = 2;
 
-// Installs the message boxes for as long as the program runs, boxes of the teardown included.
-class InstalledPresenter {
-public:
-    InstalledPresenter() { SetMessagePresenter(&presenter); }
-    ~InstalledPresenter() { SetMessagePresenter(nullptr); }
-    InstalledPresenter(const InstalledPresenter&) = delete;
-    InstalledPresenter& operator=(const InstalledPresenter&) = delete;
-
-private:
-    GtkMessagePresenter presenter;
-};
-
 SharedTextBuffers textBuffers;
-InstalledPresenter messageBoxes;
+InstalledPresenter<GtkMessagePresenter> messageBoxes; // boxes of the teardown included
 SteadyClock systemClock;
 GtkDialogWindow mainWindow;
 GtkDialogControls dialogControls;

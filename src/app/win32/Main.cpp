@@ -30,20 +30,8 @@ constexpr WORD MainDialogTemplate = 103;
 constexpr int ExitNoDialog = 1;
 constexpr int ExitLoopFailed = 2;
 
-// Installs the message boxes for as long as the program runs, boxes of the teardown included.
-class InstalledPresenter {
-public:
-    InstalledPresenter() { SetMessagePresenter(&presenter); }
-    ~InstalledPresenter() { SetMessagePresenter(nullptr); }
-    InstalledPresenter(const InstalledPresenter&) = delete;
-    InstalledPresenter& operator=(const InstalledPresenter&) = delete;
-
-private:
-    MessageBoxPresenter presenter;
-};
-
 SharedTextBuffers textBuffers;
-InstalledPresenter messageBoxes;
+InstalledPresenter<MessageBoxPresenter> messageBoxes; // boxes of the teardown included
 SystemClock systemClock;
 Win32DialogControls dialogControls;
 WinmmWaveOut waveOut;
