@@ -139,12 +139,13 @@ def main():
             ctx.capture.stop()
     if ctx.capture:
         keep_recording(ctx)
-    if "e" in chosen:
-        with fail_on_exception(ctx.report, "e: no sound server"):
-            scenario_e(ctx)
+    # g needs the sound server that e stops.
     if "g" in chosen:
         with fail_on_exception(ctx.report, "g: picture"):
             scenario_g(ctx)
+    if "e" in chosen:
+        with fail_on_exception(ctx.report, "e: no sound server"):
+            scenario_e(ctx)
     if set(chosen) & set("bcdf"):
         with fail_on_exception(ctx.report, "f: chart"):
             scenario_f(ctx)
