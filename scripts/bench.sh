@@ -4,7 +4,7 @@
 # against a raw copy of the same bytes with fsync, and the start-up under Wine against a minimal
 # dialog program. Not part of scripts/test.sh: timings are compared here, within one run.
 # Installs what it needs with apt-get. Run from anywhere: scripts/bench.sh
-# TONOLOT_BENCH_ROUNDS (default 15) sets how many starts of each program are measured.
+# TONOLOT_BENCH_ROUNDS (default 20) sets how many starts of each program are measured.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,7 +29,7 @@ fi
 native="$root/build/bench"
 windows="$root/build/bench-win"
 results="$native/results"
-rounds=${TONOLOT_BENCH_ROUNDS:-15}
+rounds=${TONOLOT_BENCH_ROUNDS:-20}
 mkdir -p "$results"
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
