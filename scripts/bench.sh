@@ -9,7 +9,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-"$root/scripts/install-deps.sh" run
+"$root/scripts/install-deps.sh" run-windows
 
 packages=(libbenchmark-dev xvfb xdotool x11-utils pulseaudio python3)
 missing=()
