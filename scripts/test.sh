@@ -91,6 +91,8 @@ step "unit tests (native)" native linux
 step "unit tests (AddressSanitizer + UBSan)" native linux-asan
 step "threaded tests (ThreadSanitizer)" native linux-tsan
 step "Windows build and unit tests under Wine" windowsUnitTests
+step "size of tonolot.exe (at most 400 KB)" "$root/benchmarks/check-size.sh" \
+    "$root/build/windows/tonolot.exe"
 step "saving: unprivileged user, kill trials natively and under Wine" savingTrials
 if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot.exe" ]; then
     step "end-to-end test of tonolot.exe under Wine" endToEnd

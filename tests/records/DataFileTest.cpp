@@ -1,5 +1,8 @@
 #include "DataFileFixture.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 std::string Joined(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
@@ -96,6 +99,20 @@ TEST_F(DataFileTest, LongNameIsLoadedAndSavedAs127Bytes) {
     Start();
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), Line(name.substr(0, 127), 60));
+}
+
+TEST_F(DataFileTest, ExtremeLevelsAndTheLongestNameAreSavedExactly) {
+    Start();
+    PersonRecord record{};
+    std::memset(record.name, 'N', sizeof record.name); // no terminator: 127 bytes are saved
+    const int left[10] = {0, 1, 9, 10, -1, INT32_MIN, INT32_MAX, 30001, 100, 99999};
+    const int right[10] = {7, 0, 0, 0, 0, 0, 0, 0, 0, -30};
+    std::memcpy(record.left, left, sizeof left);
+    std::memcpy(record.right, right, sizeof right);
+    test->records.Add(record);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"),
+              Joined({Fallback(), Line(std::string(127, 'N'), left, right)}));
 }
 
 TEST_F(DataFileTest, TwoLinesWithTheSameNameStayTwoEntries) {
