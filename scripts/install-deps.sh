@@ -11,12 +11,14 @@ native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-
 wine=(wine wine64)
 endToEnd=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
     libasound2-plugins desktop-file-utils tesseract-ocr tesseract-ocr-deu)
+# libFuzzer comes with clang's runtime.
+fuzzing=(clang libclang-rt-14-dev)
 
 case "${1:-}" in
 build) wanted=("${build[@]}") ;;
 run) wanted=("${native[@]}") ;;
 run-windows) wanted=("${build[@]}" "${wine[@]}") ;;
-test) wanted=("${build[@]}" "${wine[@]}" "${endToEnd[@]}") ;;
+test) wanted=("${build[@]}" "${wine[@]}" "${endToEnd[@]}" "${fuzzing[@]}") ;;
 *)
     echo "usage: $0 build|run|run-windows|test" >&2
     exit 2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
 # ThreadSanitizer; the Windows build with its unit tests under Wine; the data file's save as an
-# unprivileged user and killed at random moments; and the end-to-end tests of the real programs,
+# unprivileged user and killed at random moments; the data file's readers fuzzed for a bounded
+# time; and the end-to-end tests of the real programs,
 # tonolot.exe under Wine and the native one, with a virtual display and a null sound card.
 # Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
 set -uo pipefail
@@ -94,6 +95,7 @@ step "Windows build and unit tests under Wine" windowsUnitTests
 step "size of tonolot.exe (at most 400 KB)" "$root/benchmarks/check-size.sh" \
     "$root/build/windows/tonolot.exe"
 step "saving: unprivileged user, kill trials natively and under Wine" savingTrials
+step "fuzzing the data file's readers (30 s a target)" "$root/scripts/fuzz.sh" 30
 if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot.exe" ]; then
     step "end-to-end test of tonolot.exe under Wine" endToEnd
 else
