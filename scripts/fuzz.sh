@@ -22,6 +22,13 @@ cmake -S "$root/tests/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$compiler
 # the run spends its time on inputs rather than on fresh pages.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32}
 
+# The targets' files live on tmpfs where there is one; a run that ends in a finding leaves its files
+# behind, so they go into a folder of this script's own that is removed at the end.
+scratch=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")" tonolot-fuzz.XXXXXX) ||
+    exit 1
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+
 total=0
 failed=0
 for target in "${targets[@]}"; do
