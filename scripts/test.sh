@@ -2,8 +2,8 @@
 # Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
 # ThreadSanitizer; the Windows build with its unit tests under Wine; the data file's save as an
 # unprivileged user and killed at random moments; the data file's readers fuzzed for a bounded
-# time; and the end-to-end tests of the real programs,
-# tonolot.exe under Wine and the native one, with a virtual display and a null sound card.
+# time; and the end-to-end tests of the real programs, tonolot.exe under Wine and the native one,
+# with a virtual display and a null sound card.
 # Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
 set -uo pipefail
 
