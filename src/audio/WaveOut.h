@@ -39,6 +39,11 @@ constexpr std::uint32_t WaveHeaderInQueue = 16; // WHDR_INQUEUE: between Write a
 constexpr unsigned WaveMessageOpen = 955;
 constexpr unsigned WaveMessageClose = 956;
 constexpr unsigned WaveMessageDone = 957;
+// Not winmm's: the device has taken no step for StallMilliseconds while buffers were with it
+// and it was not paused (a sound server that stopped answering). Sent once per stall, from a
+// thread of the device that never waits for the platform; the buffers stay queued.
+constexpr unsigned WaveMessageStalled = 958;
+constexpr unsigned StallMilliseconds = 2000;
 
 // Result codes (MMRESULT).
 constexpr unsigned WaveOk = 0;
