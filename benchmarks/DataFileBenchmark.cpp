@@ -1,6 +1,8 @@
 // The data file: loading and saving 1,000, 10,000 and 100,000 records in real files, against a
 // plain copy of the same bytes that is flushed to the disk as the save is. Each family fits a
 // linear cost (BigO/RMS in the output): a small RMS means the cost grows with the file's size.
+// A family of damaged files of one long line (1, 4 and 16 MB) shows that such a file, too, loads
+// in time linear in its size.
 
 #include "fakes/FakeDialogControls.h"
 #include "fakes/QuietWaveOut.h"
@@ -236,6 +238,35 @@ void ReaderCallsOnly(benchmark::State& state) {
     SetCounters(state, sample);
 }
 
+// A damaged data file: one line of `bytes` bytes without line end and without the name's
+// separator, so no record comes of it. The load must cost in proportion to the line's length.
+void LoadOneLine(benchmark::State& state) {
+    const std::int64_t bytes = state.range(0);
+    const std::filesystem::path path = Folder() / ("one-line-" + std::to_string(bytes) + ".def");
+    {
+        std::string content(static_cast<std::size_t>(bytes), 'x');
+        for (std::size_t i = 0; i < content.size(); i += 7) {
+            content[i] = static_cast<char>('0' + i % 10);
+        }
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto program = std::make_unique<Program>();
+        state.ResumeTiming();
+        program->hearing.LoadRecords(path.string().c_str());
+        state.PauseTiming();
+        if (program->hearing.records.count != 1) {
+            state.SkipWithError("the damaged line gave a record");
+        }
+        program.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(bytes);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
+    std::filesystem::remove(path);
+}
+
 void Sizes(benchmark::internal::Benchmark* family) {
     family->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
     family->Complexity(benchmark::oN);
@@ -248,3 +279,9 @@ BENCHMARK(SaveRecords)->Apply(Sizes);
 BENCHMARK(LoadAndSave)->Apply(Sizes);
 BENCHMARK(ReaderCallsOnly)->Apply(Sizes);
 BENCHMARK(RawCopy)->Apply(Sizes);
+BENCHMARK(LoadOneLine)
+    ->Arg(1 << 20)
+    ->Arg(4 << 20)
+    ->Arg(16 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);

@@ -221,7 +221,10 @@ int TextString::Append(const char* text, std::uint32_t length) {
     if (length == WholeText) {
         length = static_cast<std::uint32_t>(std::strlen(text));
     }
-    std::uint32_t current = Length();
+    return AppendBehind(Length(), text, length);
+}
+
+int TextString::AppendBehind(std::uint32_t current, const char* text, std::uint32_t length) {
     if (current == 0) {
         return Assign(text, length);
     }
@@ -277,6 +280,18 @@ std::int32_t TextString::LineReader(FileHandle file) {
     // 128 bytes, the look-ahead byte and a terminator.
     char chunk[ChunkBytes + 2];
     std::int32_t count = 0;
+    // The text's length is counted once and then kept: counting it for every chunk would make a
+    // long line cost the square of its length.
+    std::uint32_t length = Length();
+    // Appends the first n bytes of the chunk up to a NUL among them, as Append of the terminated
+    // chunk does; on a failed allocation the text stays as it was.
+    auto appendChunk = [&](std::uint32_t n) {
+        const char* nul = static_cast<const char*>(std::memchr(chunk, '\0', n));
+        const std::uint32_t text = nul ? static_cast<std::uint32_t>(nul - chunk) : n;
+        if (text > 0 && AppendBehind(length, chunk, text)) {
+            length += text;
+        }
+    };
     for (;;) {
         std::uint32_t n = FileRead(file, chunk, ChunkBytes);
         if (n == FileIoError || n > ChunkBytes) {
@@ -285,8 +300,7 @@ std::int32_t TextString::LineReader(FileHandle file) {
         }
         const char* end = FirstLineEnd(chunk, n);
         if (!end) {
-            chunk[n] = '\0';
-            Append(chunk);
+            appendChunk(n);
             count += static_cast<std::int32_t>(n);
             if (n == ChunkBytes) {
                 continue;
@@ -306,8 +320,7 @@ std::int32_t TextString::LineReader(FileHandle file) {
         }
         char first = chunk[i];
         if (i > 0) {
-            chunk[i] = '\0';
-            Append(chunk);
+            appendChunk(i);
             count += static_cast<std::int32_t>(i);
         }
         std::uint32_t used = i + 1;

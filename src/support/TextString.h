@@ -84,6 +84,10 @@ public:
     static void LimitAllocations(std::uint32_t bytes);
 
 private:
+    // Append behind a text whose length the caller knows to be `current`; `length` characters of
+    // the text, fewer when it ends earlier.
+    int AppendBehind(std::uint32_t current, const char* text, std::uint32_t length);
+
     void* block = nullptr;
 };
 

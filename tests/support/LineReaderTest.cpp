@@ -112,6 +112,25 @@ TEST_F(LineReaderFile, NulInsideALineEndsTheTextButItsBytesAreConsumed) {
     EXPECT_EQ(ReadAll(std::string("ab\0cd\r\nef", 9)), (std::vector<Line>{{5, "ab"}, {2, "ef"}}));
 }
 
+TEST_F(LineReaderFile, TextOfALongLineEndsAtEachChunksNulAndGoesOnBehindIt) {
+    const std::string a(128, 'a'), b(128, 'b'), c(10, 'c');
+    std::string bytes = a + b + c;
+    bytes[128 + 20] = '\0';
+    EXPECT_EQ(ReadAll(bytes + "\n"), (std::vector<Line>{{266, a + b.substr(0, 20) + c}}));
+    bytes = std::string(1, '\0') + a.substr(1) + b;
+    EXPECT_EQ(ReadAll(bytes), (std::vector<Line>{{256, b}}));
+}
+
+TEST_F(LineReaderFile, ChunkThatFindsNoRoomIsLeftOutAndTheNextGoesBehindWhatWasKept) {
+    const std::string a(128, 'a'), b(128, 'b'), c(10, 'c');
+    // Room for the first chunk (a block of 136 bytes) and, growing from it, for the short last
+    // one (216 bytes), but not for the second (396 bytes).
+    TextString::LimitAllocations(230);
+    const std::vector<Line> lines = ReadAll(a + b + c + "\r\n");
+    TextString::LimitAllocations(TextString::WholeText);
+    EXPECT_EQ(lines, (std::vector<Line>{{266, a + c}}));
+}
+
 TEST_F(LineReaderFile, AppendsToWhatTheStringHolds) {
     folder.Write("lines.def", "line\r\n");
     FileHandle file = FileOpen(folder.Path("lines.def").c_str(), FileOpenRead);
