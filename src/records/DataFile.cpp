@@ -1,6 +1,7 @@
 #include "hearing/HearingTest.h"
 #include "support/Cp1252.h"
 #include "support/FileCalls.h"
+#include "support/FileSave.h"
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 // The data file: one record per line, "name" 0xF7 " L" and ten " %ld" levels, " R" and ten more,
 // the lines joined by CR LF without a line end after the last. The first record is the standard.
@@ -23,6 +25,12 @@ constexpr const char* LineEnd = "\r\n";
 constexpr const char* FallbackName = "unbekannter Standard";
 constexpr std::int32_t MissingLevel = 50;
 constexpr const char* UnsavedText = "Die Messungen konnten nicht gespeichert werden:\r\n%s";
+constexpr const char* NoSpaceText =
+    "Die Messungen konnten nicht gespeichert werden, weil auf dem Datentr\xE4ger kein Platz mehr "
+    "ist. Die Datei ist unver\xE4ndert:\r\n%s";
+constexpr const char* KeptAsideText =
+    "Die Datei %s konnte nicht ersetzt werden und fehlt.\r\nAlle Messungen stehen in der "
+    "Datei:\r\n%s";
 
 // 50, 53, ... 77 for both ears.
 PersonRecord FallbackRecord() {
@@ -95,12 +103,9 @@ char* PutLevels(char* out, const std::int32_t* levels) {
     return out;
 }
 
-// One record line as saved, with CR LF unless it is the last. The line is put together in place
-// and assigned once, so a line reused for every record needs no allocation after the first;
-// false when even that failed (the line is then empty).
-bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
-    char text[MaxLineBytes];
-    char* out = text;
+// One record line as saved at `out` (at most MaxLineBytes), with CR LF unless it is the last;
+// returns its end.
+char* PutRecordLine(const PersonRecord& record, bool last, char* out) {
     const void* nameEnd = std::memchr(record.name, '\0', PersonRecord::NameSize - 1);
     out = std::copy(record.name,
                     nameEnd ? static_cast<const char*>(nameEnd)
@@ -113,7 +118,14 @@ bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
     if (!last) {
         out = std::copy_n(LineEnd, 2, out);
     }
-    return line.Assign(text, static_cast<std::uint32_t>(out - text)) == 1;
+    return out;
+}
+
+// One record line as a string; false when no room could be had for it (the line is then empty).
+bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
+    char text[MaxLineBytes];
+    const char* end = PutRecordLine(record, last, text);
+    return line.Assign(text, static_cast<std::uint32_t>(end - text)) == 1;
 }
 
 // The lines of the file while it is read: heap strings in file order, in an array that grows
@@ -175,79 +187,44 @@ void ReadLines(FileHandle file, HeldLines& held) {
     }
 }
 
-// Writes every record line, gathered into blocks of up to 16 KB so that a save of thousands of
-// records takes a few dozen writes rather than one per line; false when a write failed.
-bool WriteLines(FileHandle file, const RecordList& records) {
-    char block[16384];
-    std::uint32_t used = 0;
-    TextString line;
-    for (std::uint32_t i = 0; i < records.count; ++i) {
-        BuildRecordLine(records.items[i], i + 1 == records.count, line);
-        std::uint32_t length = line.Length();
-        if (length == 0) {
-            // No room for the line: a file without the record would lose it.
-            return false;
+// The whole file as saved, built in memory so that it goes to the disk in one write and its
+// length is known before (to reserve its room); false when there was no memory for it.
+bool BuildContent(const RecordList& records, std::string& content) {
+    try {
+        content.clear();
+        char line[MaxLineBytes];
+        for (std::uint32_t i = 0; i < records.count; ++i) {
+            const char* end = PutRecordLine(records.items[i], i + 1 == records.count, line);
+            content.append(line, static_cast<std::size_t>(end - line));
         }
-        if (used + length > sizeof block) {
-            if (FileWrite(file, block, used) != used) {
-                return false;
-            }
-            used = 0;
-        }
-        if (length > sizeof block) {
-            if (line.WriteTo(file) != 1) {
-                return false;
-            }
-            continue;
-        }
-        std::memcpy(block + used, line.Text(), length);
-        used += length;
-    }
-    return used == 0 || FileWrite(file, block, used) == used;
-}
-
-// Writes the list over the data file itself and flushes it to the disk. This is not crash-safe by
-// its nature: a crash or a full disk part-way leaves a partly written file. The old content is
-// overwritten and the file cut to the new length afterwards, not emptied first, so the records
-// in front (usually all the old ones, new ones being added at the end) stay in place meanwhile.
-bool WriteInPlace(const char* path, const RecordList& records) {
-    FileHandle file = FileOpen(path, FileOpenWrite);
-    if (file == FileError) {
+    } catch (const std::bad_alloc&) {
+        // A file without the records that did not fit would lose them.
         return false;
     }
-    bool written = WriteLines(file, records) && FileSetEnd(file) && FileFlush(file);
-    return FileClose(file) == 0 && written;
+    return true;
 }
 
-// Writes the whole list into a new file beside the data file and puts it in the data file's
-// place in one step, so the data file is always either the old or the new content (a symbolic
-// link stays and the file it names is replaced). The data file must still exist and be writable:
-// a file removed, made read-only or locked since the start is not written (and not created
-// anew).
-bool WriteRecords(const char* path, const RecordList& records) {
+// Puts the whole list in the data file's place (see FileSaveWhole: the data file is always
+// either the old or the new content where the folder allows a copy beside it; a symbolic link
+// stays and the file it names is written). The data file must still exist and be writable: a
+// file removed, made read-only or locked since the start is not written (and not created anew).
+FileSaveResult WriteRecords(const char* path, const RecordList& records) {
+    FileSaveResult result;
     if (records.count == 0) {
         // Nothing was loaded (not even the fallback record fitted): keep the file as it is.
-        return true;
+        result.outcome = FileSaveResult::Outcome::Saved;
+        return result;
     }
     FileHandle probe = FileOpen(path, FileOpenWrite);
     if (probe == FileError) {
-        return false;
+        return result;
     }
     FileClose(probe);
-
-    FileReplacement replacement;
-    if (!FileBeginReplacement(path, replacement)) {
-        // A folder that does not allow new files while the data file itself is writable (a
-        // program folder only administrators may change, a shared folder): the file is written
-        // in place, which is not crash-safe (see WriteInPlace), since otherwise the records
-        // stored in this run would be lost for certain.
-        return replacement.refused && WriteInPlace(path, records);
+    std::string content;
+    if (!BuildContent(records, content)) {
+        return result;
     }
-    if (!WriteLines(replacement.file, records)) {
-        FileAbandonReplacement(replacement);
-        return false;
-    }
-    return FileCommitReplacement(replacement);
+    return FileSaveWhole(path, content.data(), content.size());
 }
 
 } // namespace
@@ -322,12 +299,32 @@ void HearingTest::SaveRecords() {
     if (*path == '\0') {
         return;
     }
-    bool saved = dataPath.Length() > 0 && WriteRecords(path, records);
-    // Measurements stored in this run must not vanish silently; an unchanged list may.
-    if (!saved && storedThisRun) {
-        // The path is UTF-8; the box shows cp1252 like every other text.
-        TextString shown;
-        Utf8ToCp1252(path, shown);
-        ShowMessageFor(nullptr, UnsavedText, shown.Text());
+    FileSaveResult result;
+    if (dataPath.Length() > 0) {
+        result = WriteRecords(path, records);
+    }
+    // The path is UTF-8; the box shows cp1252 like every other text.
+    TextString shown;
+    Utf8ToCp1252(path, shown);
+    switch (result.outcome) {
+    case FileSaveResult::Outcome::Saved:
+        break;
+    case FileSaveResult::Outcome::KeptAside: {
+        // The records are nowhere else: the person must learn where they are.
+        TextString kept;
+        Utf8ToCp1252(result.keptAt.c_str(), kept);
+        ShowMessageFor(nullptr, KeptAsideText, shown.Text(), kept.Text());
+        break;
+    }
+    case FileSaveResult::Outcome::NoSpace:
+    case FileSaveResult::Outcome::Failed:
+        // Measurements stored in this run must not vanish silently; an unchanged list may.
+        if (storedThisRun) {
+            ShowMessageFor(nullptr,
+                           result.outcome == FileSaveResult::Outcome::NoSpace ? NoSpaceText
+                                                                              : UnsavedText,
+                           shown.Text());
+        }
+        break;
     }
 }

@@ -34,33 +34,38 @@ bool FileSetEnd(FileHandle file);
 // success.
 bool FileFlush(FileHandle file);
 
-// Replaces target by source in one atomic step, keeping what was set on target (see
-// FileCommitReplacement); true on success.
-bool FileReplace(const char* source, const char* target);
 // Removes a file; true on success.
 bool FileRemove(const char* path);
-// The number of the running process, to give temporary files names no other process uses.
-std::uint32_t CurrentProcessNumber();
 
 // Saving a file's whole content so that a crash at any moment leaves either the old or the new
-// content: the new content is written into a copy of this process beside the file,
-// "<file>.<process number>.tmp", reaches the disk, and takes the file's place in one step.
-// A copy left by a save that was cut off (a crash) is removed by the next save of the file.
+// content: the new content is written into a copy beside the file (named as CopyName.h says,
+// created only where no file or link is in the way), reaches the disk, and takes the file's
+// place in one step. A save holds a lock on its copy while it writes it; a copy nobody holds
+// belongs to a save that was cut off (a crash) and is removed by the next save in the folder.
 struct FileReplacement {
     std::string target;    // the file replaced; a symbolic link is followed, so the link stays
     std::string temporary; // the copy being written
     FileHandle file = FileError;
-    // Set when the copy could not be made because the folder does not allow new files.
-    bool refused = false;
+    // Set when the copy could not take the file's place while the file was gone (Windows): the
+    // copy, the only complete content, is then kept, under `temporary`.
+    bool keptAside = false;
 };
 
-// Creates the copy for replacing the file at path, after removing the copies of earlier saves
-// of it that no running save writes any more. False when no copy could be made.
+// Creates the copy for replacing the file at path, after removing the copies in its folder
+// that no running save holds any more. False when no copy could be made.
 bool FileBeginReplacement(const char* path, FileReplacement& replacement);
 // Puts the written copy in the file's place, flushed to the disk and with what the user set on
 // the file carried over: permission bits and, where allowed, owner and group on POSIX;
 // attributes, owner and access rights through ReplaceFileW on Windows. Closes the copy. False
-// when it failed: the file is then unchanged and the copy removed.
+// when it failed: the file is then unchanged and the copy removed, or (keptAside) the file is
+// gone and the copy kept.
 bool FileCommitReplacement(FileReplacement& replacement);
 // Closes and removes the copy; the file stays as it was.
 void FileAbandonReplacement(FileReplacement& replacement);
+
+enum class InPlaceResult { Written, NoSpace, Failed };
+// Writes bytes over the existing file at path (never creating it), for when no copy can take
+// its place. The room for the new content is taken first, so a full disk leaves the file as it
+// was (NoSpace); then the content is written over the old, cut to its length and flushed to the
+// disk. Not crash-safe by its nature: a crash part-way leaves a partly written file.
+InPlaceResult FileWriteInPlace(const char* path, const void* bytes, std::size_t size);

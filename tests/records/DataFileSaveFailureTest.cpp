@@ -2,8 +2,14 @@
 #include "support/FileCalls.h"
 
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #ifndef _WIN32
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #endif
 
@@ -16,10 +22,8 @@ protected:
         folder.Write("tonolot.def", original);
     }
 
-    // The file a save writes before it replaces the data file.
-    std::string TemporaryName() const {
-        return "tonolot.def." + std::to_string(CurrentProcessNumber()) + ".tmp";
-    }
+    // A name of the copies saves write before they replace the data file.
+    static constexpr const char* CopyName = ".tonolot-0000000000000000.tmp";
 
     void MakeReadOnly(const std::string& file) {
         std::filesystem::permissions(folder.Native(file),
@@ -103,30 +107,99 @@ TEST_F(DataFileSaveFailure, ReadOnlyFileWithoutStoredMeasurementsStaysSilent) {
     EXPECT_EQ(presenter.Count(), 0u);
 }
 
-TEST_F(DataFileSaveFailure, SaveThatCannotWriteItsNewFileKeepsTheOldFile) {
-    // Something in the way of the new file: it cannot be created.
-    std::filesystem::create_directory(folder.Native(TemporaryName()));
+TEST_F(DataFileSaveFailure, SomethingElseAtACopyNameIsLeftAlone) {
+    std::filesystem::create_directory(folder.Native(CopyName));
     Start();
     StoreMeasured("Bernd", 2000);
     End();
-    EXPECT_EQ(folder.Read("tonolot.def"), original);
-    ExpectOneUnsavedBox(folder.Path("tonolot.def"));
+    EXPECT_EQ(folder.Read("tonolot.def"), original + "\r\n" + Line("Bernd", 2000));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.Native(CopyName)));
+    EXPECT_EQ(presenter.Count(), 0u);
 }
 
 #ifndef _WIN32
-TEST_F(DataFileSaveFailure, FullDiskDuringTheSaveKeepsTheOldFile) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full to fill";
+// A small file system that fills up: a tmpfs of 64 KB where the test may mount one (as the
+// super-user), else the limit on the size of the files this process writes, which the file
+// calls meet as on a full disk (EFBIG rather than ENOSPC).
+class SmallDisk {
+public:
+    SmallDisk(const std::filesystem::path& where, std::size_t fileLimit) : where(where) {
+        std::filesystem::create_directory(where);
+        mounted = geteuid() == 0 && mount("tonolot-test", where.c_str(), "tmpfs",
+                                          MS_NOSUID | MS_NODEV, "size=64k") == 0;
+        if (!mounted) {
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit limit = old;
+            limit.rlim_cur = fileLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            // Otherwise the signal for a file beyond the limit ends the process.
+            oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        }
     }
-    // Every write into the new file fails as on a full disk.
-    std::filesystem::create_symlink("/dev/full", folder.Native(TemporaryName()));
-    Start();
-    StoreMeasured("Bernd", 2000);
+    ~SmallDisk() {
+        if (mounted) {
+            umount2(where.c_str(), MNT_DETACH);
+        } else {
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+    }
+    // Fills the file system up to `left` bytes (whole pages); false where there is no such disk.
+    bool Fill(std::size_t left) const {
+        struct statvfs status;
+        if (!mounted || statvfs(where.c_str(), &status) != 0) {
+            return false;
+        }
+        const std::size_t free = status.f_bavail * status.f_frsize;
+        std::ofstream(where / "filler", std::ios::binary) << std::string(free - left, 'x');
+        return true;
+    }
+
+    std::filesystem::path where;
+    bool mounted = false;
+    rlimit old = {};
+    void (*oldHandler)(int) = SIG_DFL;
+};
+
+TEST_F(DataFileSaveFailure, FullDiskKeepsTheFileAsItWasAndSaysSo) {
+    SmallDisk disk(folder.Native("disk"), original.size() + 16);
+    folder.Write("disk/tonolot.def", original);
+    Start("disk/tonolot.def");
+    // More than the page the file's end may still have room in.
+    for (int i = 0; i < 60; ++i) {
+        StoreMeasured("Bernd", 2000 + i);
+    }
+    disk.Fill(0);
     End();
-    EXPECT_EQ(folder.Read("tonolot.def"), original);
-    EXPECT_FALSE(std::filesystem::is_symlink(folder.Native(TemporaryName())))
-        << "the failed new file is removed";
-    ExpectOneUnsavedBox(folder.Path("tonolot.def"));
+    EXPECT_EQ(folder.Read("disk/tonolot.def"), original);
+    for (const auto& entry : std::filesystem::directory_iterator(disk.where)) {
+        EXPECT_NE(entry.path().filename().string().rfind(".tonolot-", 0), 0u) << "a copy is left";
+    }
+    std::vector<ScriptedPresenter::Shown> shown = presenter.TakeShown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text,
+              "Die Messungen konnten nicht gespeichert werden, weil auf dem "
+              "Datentr\xE4ger kein Platz mehr ist. Die Datei ist unver\xE4ndert:\r\n" +
+                  folder.Path("disk/tonolot.def"));
+}
+
+TEST_F(DataFileSaveFailure, DiskWithoutRoomForACopyGetsTheFileWrittenInPlace) {
+    SmallDisk disk(folder.Native("disk"), 1 << 30);
+    std::string big = original;
+    for (int i = 0; big.size() < 20000; ++i) {
+        big += "\r\n" + Line("Person " + std::to_string(i), 10 + i % 80);
+    }
+    folder.Write("disk/tonolot.def", big);
+    Start("disk/tonolot.def");
+    StoreMeasured("Bernd", 2000);
+    // Room for a little more than the new record, not for a copy of the whole file.
+    if (!disk.Fill(3 * 4096)) {
+        End();
+        return; // no small disk here: the test above ran with the size limit instead
+    }
+    End();
+    EXPECT_EQ(folder.Read("disk/tonolot.def"), big + "\r\n" + Line("Bernd", 2000));
+    EXPECT_EQ(presenter.Count(), 0u);
 }
 #endif
 
@@ -150,12 +223,12 @@ TEST_F(DataFileSaveFailure, FolderWithoutWritePermissionGetsTheFileWrittenInPlac
 #endif
 
 TEST_F(DataFileSaveFailure, LeftoverFromAnEarlierCrashDoesNotStopTheSave) {
-    folder.Write(TemporaryName(), "half a line from a crash");
+    folder.Write(CopyName, "half a line from a crash");
     Start();
     StoreMeasured("Bernd", 2000);
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), original + "\r\n" + Line("Bernd", 2000));
-    EXPECT_FALSE(folder.Exists(TemporaryName()));
+    EXPECT_FALSE(folder.Exists(CopyName));
     EXPECT_EQ(presenter.Count(), 0u);
 }
 

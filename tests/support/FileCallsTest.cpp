@@ -1,4 +1,5 @@
 #include "support/FileCalls.h"
+#include "support/CopyName.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -99,23 +100,13 @@ TEST(FileCalls, ReadAndSeekGiveTheOldCallsResults) {
     EXPECT_EQ(FileClose(file), 0);
 }
 
-TEST(FileCalls, ReplaceSwapsInTheNewContentAndLeavesNoSource) {
-    ScratchFolder folder;
-    folder.Write("data.def", "old");
-    folder.Write("data.new", "new content");
-    EXPECT_TRUE(FileReplace(folder.Path("data.new").c_str(), folder.Path("data.def").c_str()));
-    EXPECT_EQ(folder.Read("data.def"), "new content");
-    EXPECT_FALSE(folder.Exists("data.new"));
-    EXPECT_FALSE(FileReplace(folder.Path("data.new").c_str(), folder.Path("data.def").c_str()));
-    EXPECT_EQ(folder.Read("data.def"), "new content");
-}
-
 TEST(FileCalls, ReplacementWritesACopyBesideTheFileAndPutsItInPlace) {
     ScratchFolder folder;
     folder.Write("data.def", "old");
-    const std::string copy = "data.def." + std::to_string(CurrentProcessNumber()) + ".tmp";
     FileReplacement replacement;
     ASSERT_TRUE(FileBeginReplacement(folder.Path("data.def").c_str(), replacement));
+    const std::string copy = replacement.temporary.substr(replacement.temporary.size() - 29);
+    EXPECT_TRUE(IsCopyName(copy)) << copy;
     EXPECT_EQ(replacement.temporary, folder.Path(copy));
     EXPECT_EQ(FileWrite(replacement.file, "half", 4), 4u);
     FileAbandonReplacement(replacement);
@@ -125,34 +116,66 @@ TEST(FileCalls, ReplacementWritesACopyBesideTheFileAndPutsItInPlace) {
     EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new content"));
     EXPECT_EQ(folder.Read("data.def"), "new content");
     EXPECT_EQ(folder.FileCount(), 1u);
+    EXPECT_NE(NewCopyName(), NewCopyName());
 }
 
-TEST(FileCalls, ReplacementRemovesCopiesOfSavesThatWereCutOff) {
+TEST(FileCalls, ACopyNameFitsBesideANameAtTheLengthLimit) {
+    ScratchFolder folder;
+    const std::string name = std::string(250, 'a') + ".def";
+    folder.Write(name, "old");
+    EXPECT_TRUE(SaveByReplacement(folder.Path(name), "new"));
+    EXPECT_EQ(folder.Read(name), "new");
+    EXPECT_EQ(folder.FileCount(), 1u);
+}
+
+TEST(FileCalls, ReplacementRemovesOnlyTheUsersCopiesThatNoSaveHolds) {
     ScratchFolder folder;
     folder.Write("data.def", "old");
-    // No process has the number 4294967295 on either system (nor this one any more).
-    folder.Write("data.def.4294967295.tmp", "half a line");
-    folder.Write("data.def." + std::to_string(CurrentProcessNumber()) + ".tmp", "half");
+    const std::string stale = ".tonolot-00000000000000ff.tmp";
+    const std::string held = ".tonolot-0123456789abcdef.tmp";
+    folder.Write(stale, "half a line");
+    folder.Write(held, "being written");
     folder.Write("data.def.old.tmp", "the user's");
-    folder.Write("other.def.4294967295.tmp", "another file's");
-#ifndef _WIN32
-    // A save that is still writing holds its copy locked: that copy stays.
-    folder.Write("data.def.4294967294.tmp", "being written");
-    int held = open(folder.Path("data.def.4294967294.tmp").c_str(), O_RDWR);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    folder.Write(".tonolot-0123.tmp", "not of the pattern");
+#ifdef _WIN32
+    // A save of this program shares its copy for reading only, and locks it.
+    HANDLE copy = CreateFileW(folder.Native(held).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(copy, INVALID_HANDLE_VALUE);
+    OVERLAPPED at = {};
+    at.OffsetHigh = static_cast<DWORD>(CopyLockOffset >> 32);
+    ASSERT_TRUE(LockFileEx(copy, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at));
+    const std::size_t planted = 0;
+#else
+    // A save that is still writing holds its copy locked, as the native program or tonolot.exe
+    // under Wine (a POSIX record lock) does: the copy stays.
+    int copy = open(folder.Path(held).c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(CopyLockOffset);
+    lock.l_len = 1;
+    ASSERT_EQ(fcntl(copy, F_SETLK, &lock), 0);
+    // Links and other kinds of file at copy names are neither followed nor removed.
+    folder.Write("private", "the user's own");
+    std::filesystem::create_symlink(folder.Native("private"),
+                                    folder.Native(".tonolot-aaaaaaaaaaaaaaaa.tmp"));
+    ASSERT_EQ(mkfifo(folder.Path(".tonolot-bbbbbbbbbbbbbbbb.tmp").c_str(), 0666), 0);
+    const std::size_t planted = 3;
 #endif
     EXPECT_TRUE(SaveByReplacement(folder.Path("data.def"), "new"));
     EXPECT_EQ(folder.Read("data.def"), "new");
-    EXPECT_FALSE(folder.Exists("data.def.4294967295.tmp"));
+    EXPECT_FALSE(folder.Exists(stale));
     EXPECT_TRUE(folder.Exists("data.def.old.tmp"));
-    EXPECT_TRUE(folder.Exists("other.def.4294967295.tmp"));
-#ifndef _WIN32
-    EXPECT_EQ(folder.Read("data.def.4294967294.tmp"), "being written");
-    close(held);
-    EXPECT_EQ(folder.FileCount(), 4u);
+    EXPECT_TRUE(folder.Exists(".tonolot-0123.tmp"));
+#ifdef _WIN32
+    CloseHandle(copy);
 #else
-    EXPECT_EQ(folder.FileCount(), 3u);
+    close(copy);
+    EXPECT_EQ(folder.Read("private"), "the user's own");
 #endif
+    EXPECT_EQ(folder.Read(held), "being written");
+    EXPECT_EQ(folder.FileCount(), 4u + planted);
 }
 
 #ifdef _WIN32
