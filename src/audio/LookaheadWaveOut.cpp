@@ -1,87 +1,113 @@
 #include "audio/LookaheadWaveOut.h"
 
+#include "audio/LookaheadCore.h"
+
+#include <system_error>
 #include <utility>
 
-namespace {
+// The calls of the user-interface thread. None of them calls the platform but Wake, and none
+// waits for the look-ahead thread: Open waits at most OpenMilliseconds for the platform to
+// open, Close at most CloseMilliseconds for it to close, and Reset and Close for a notification
+// under way, which by contract never waits for the platform.
 
-constexpr int NotSubmitted = -1;
-constexpr int SubmitFailed = -2; // comes back at its turn without having played
-// The thread looks at the platform's slots at least this often, should a wake-up be missed.
-constexpr unsigned PollMilliseconds = 20;
-
-} // namespace
-
-LookaheadWaveOut::LookaheadWaveOut(std::unique_ptr<PcmSink> platform) : sink(std::move(platform)) {}
+LookaheadWaveOut::LookaheadWaveOut(std::unique_ptr<PcmSink> sink)
+    : core(std::make_shared<Core>(std::move(sink), this)) {}
 
 LookaheadWaveOut::~LookaheadWaveOut() {
     bool wasOpen = false;
     {
-        std::lock_guard<std::mutex> held(lock);
-        wasOpen = open;
+        std::lock_guard<std::mutex> held(core->lock);
+        wasOpen = core->open;
     }
     if (wasOpen) {
         Close(this);
     }
 }
 
-bool LookaheadWaveOut::Current(WaveOutHandle device) const {
-    return open && device == static_cast<const void*>(this);
-}
-
-bool LookaheadWaveOut::OnThread() const {
-    return std::this_thread::get_id() == threadId;
-}
-
 int LookaheadWaveOut::Queued() const {
-    std::lock_guard<std::mutex> held(lock);
-    return static_cast<int>(queue.size());
+    std::lock_guard<std::mutex> held(core->lock);
+    return static_cast<int>(core->tail - core->head);
 }
 
 int LookaheadWaveOut::Submitted() const {
-    std::lock_guard<std::mutex> held(lock);
-    int busy = 0;
-    for (bool slot : slotBusy) {
-        busy += slot ? 1 : 0;
-    }
-    return busy;
+    std::lock_guard<std::mutex> held(core->lock);
+    return core->Busy();
+}
+
+bool LookaheadWaveOut::Occupied() const {
+    std::lock_guard<std::mutex> held(core->lock);
+    return !core->open && core->threadAlive;
 }
 
 unsigned LookaheadWaveOut::Open(WaveOutHandle* device, const WaveFormat& format,
                                 WaveOutCallback notify, std::uintptr_t value) {
-    std::lock_guard<std::mutex> held(lock);
-    if (open) {
+    Core& c = *core;
+    std::unique_lock<std::mutex> held(c.lock);
+    // A thread still inside a hung platform keeps it until the platform answers.
+    if (c.open || c.threadAlive) {
         return WaveErrorAllocated;
     }
-    if (unsigned result = sink->Open(format, Ahead, SlotBytes)) {
-        return result;
-    }
-    open = true;
-    stopping = false;
-    paused = false;
-    callback = notify;
-    instance = value;
-    for (bool& slot : slotBusy) {
+    c.stopping = false;
+    c.openDone = false;
+    c.openAbandoned = false;
+    c.openResult = WaveOk;
+    c.callback = notify;
+    c.instance = value;
+    c.head = c.tail = 0;
+    for (bool& slot : c.slotBusy) {
         slot = false;
     }
-    thread = std::thread([this] { Run(); });
-    threadId = thread.get_id();
+    c.wantPaused = c.sinkPaused = false;
+    c.resets = c.resetsDone = 0;
+    c.stallSent = false;
+    try {
+        lookahead = std::thread([shared = core, format] { shared->RunLookahead(format); });
+    } catch (const std::system_error&) {
+        return WaveErrorNoMemory;
+    }
+    c.threadAlive = true;
+    const auto limit = std::chrono::milliseconds(OpenMilliseconds);
+    if (!c.changed.wait_for(held, limit, [&c] { return c.openDone; })) {
+        // The thread closes the platform should it still open.
+        c.openAbandoned = true;
+        c.stopping = true;
+        lookahead.detach();
+        return WaveErrorAllocated;
+    }
+    if (c.openResult != WaveOk) {
+        const unsigned result = c.openResult;
+        held.unlock();
+        lookahead.join(); // it ends at once, without another platform call
+        return result;
+    }
+    c.open = true;
+    c.lastStep = Core::Clock::now();
+    try {
+        watch = std::thread([shared = core] { shared->RunWatch(); });
+    } catch (const std::system_error&) {
+        held.unlock();
+        Close(this);
+        return WaveErrorNoMemory;
+    }
     *device = this;
     return WaveOk;
 }
 
-unsigned LookaheadWaveOut::HeaderCheck(WaveOutHandle device, const WaveHeader* header) const {
-    if (!Current(device)) {
-        return WaveErrorInvalidHandle;
-    }
+namespace {
+
+// Whether a header call may act on this header (not in the queue); a winmm result code.
+unsigned HeaderCheck(const WaveHeader* header) {
     if (header == nullptr) {
         return WaveErrorInvalidParam;
     }
     return (header->flags & WaveHeaderInQueue) ? WaveErrorStillPlaying : WaveOk;
 }
 
+} // namespace
+
 unsigned LookaheadWaveOut::PrepareHeader(WaveOutHandle device, WaveHeader* header) {
-    std::lock_guard<std::mutex> held(lock);
-    const unsigned result = HeaderCheck(device, header);
+    std::lock_guard<std::mutex> held(core->lock);
+    const unsigned result = core->Current(device) ? HeaderCheck(header) : WaveErrorInvalidHandle;
     if (result == WaveOk) {
         header->flags |= WaveHeaderPrepared;
     }
@@ -89,8 +115,8 @@ unsigned LookaheadWaveOut::PrepareHeader(WaveOutHandle device, WaveHeader* heade
 }
 
 unsigned LookaheadWaveOut::UnprepareHeader(WaveOutHandle device, WaveHeader* header) {
-    std::lock_guard<std::mutex> held(lock);
-    const unsigned result = HeaderCheck(device, header);
+    std::lock_guard<std::mutex> held(core->lock);
+    const unsigned result = core->Current(device) ? HeaderCheck(header) : WaveErrorInvalidHandle;
     if (result == WaveOk) {
         header->flags &= ~WaveHeaderPrepared;
     }
@@ -98,8 +124,9 @@ unsigned LookaheadWaveOut::UnprepareHeader(WaveOutHandle device, WaveHeader* hea
 }
 
 unsigned LookaheadWaveOut::Write(WaveOutHandle device, WaveHeader* header) {
-    std::lock_guard<std::mutex> held(lock);
-    if (!Current(device)) {
+    Core& c = *core;
+    std::lock_guard<std::mutex> held(c.lock);
+    if (!c.Current(device)) {
         return WaveErrorInvalidHandle;
     }
     if (header == nullptr || header->bufferLength > SlotBytes) {
@@ -111,167 +138,110 @@ unsigned LookaheadWaveOut::Write(WaveOutHandle device, WaveHeader* header) {
     if (header->flags & WaveHeaderInQueue) {
         return WaveErrorStillPlaying;
     }
+    if (c.tail - c.head >= QueueCapacity) {
+        return WaveErrorNoMemory;
+    }
     header->flags = (header->flags & ~WaveHeaderDone) | WaveHeaderInQueue;
-    queue.push_back({header, NotSubmitted});
-    sink->Wake();
+    const bool wasEmpty = c.head == c.tail;
+    c.At(c.tail) = {header, Core::NotSubmitted};
+    ++c.tail;
+    if (wasEmpty) {
+        c.Step(true);
+    }
+    c.sink->Wake();
     return WaveOk;
 }
 
 unsigned LookaheadWaveOut::Pause(WaveOutHandle device) {
-    std::lock_guard<std::mutex> held(lock);
-    if (!Current(device)) {
+    Core& c = *core;
+    std::lock_guard<std::mutex> held(c.lock);
+    if (!c.Current(device)) {
         return WaveErrorInvalidHandle;
     }
-    const unsigned result = sink->Pause();
-    if (result == WaveOk) {
-        paused = true;
-    }
-    return result;
+    c.wantPaused = true;
+    c.sink->Wake();
+    return WaveOk;
 }
 
 unsigned LookaheadWaveOut::Restart(WaveOutHandle device) {
-    std::lock_guard<std::mutex> held(lock);
-    if (!Current(device)) {
+    Core& c = *core;
+    std::lock_guard<std::mutex> held(c.lock);
+    if (!c.Current(device)) {
         return WaveErrorInvalidHandle;
     }
-    const unsigned result = sink->Restart();
-    if (result == WaveOk) {
-        paused = false;
+    if (c.wantPaused) {
+        c.wantPaused = false;
+        c.Step(true);
     }
-    return result;
+    c.sink->Wake();
+    return WaveOk;
 }
 
 unsigned LookaheadWaveOut::Reset(WaveOutHandle device) {
-    std::unique_lock<std::mutex> held(lock);
-    if (!Current(device)) {
+    Core& c = *core;
+    std::unique_lock<std::mutex> held(c.lock);
+    if (!c.Current(device)) {
         return WaveErrorInvalidHandle;
     }
-    if (unsigned result = sink->Reset()) {
-        return result;
+    if (c.InNotification()) {
+        return WaveErrorInvalidParam; // it would wait for itself
     }
-    // Whether a reset ends a pause differs between platforms; here it does, so that buffers
-    // written after it play.
-    if (paused && sink->Restart() == WaveOk) {
-        paused = false;
+    WaveHeader* back[QueueCapacity];
+    int count = 0;
+    for (std::uint64_t position = c.head; position != c.tail; ++position) {
+        WaveHeader* header = c.At(position).header;
+        header->flags = (header->flags & ~WaveHeaderInQueue) | WaveHeaderDone;
+        back[count++] = header;
     }
-    for (Entry& entry : queue) {
-        entry.header->flags = (entry.header->flags & ~WaveHeaderInQueue) | WaveHeaderDone;
-        returns.push_back(entry.header);
-    }
-    queue.clear();
-    for (bool& slot : slotBusy) {
-        slot = false;
-    }
-    sink->Wake();
-    if (!OnThread()) {
-        progress.wait(held, [this] { return (returns.empty() && delivering == 0) || stopping; });
+    c.head = c.tail;
+    ++c.resets;
+    c.wantPaused = false;
+    c.Step(false);
+    c.sink->Wake();
+    // The platform holds only copies: the buffers go back now, in order, whatever it does.
+    for (int i = 0; i < count; ++i) {
+        c.Notify(held, WaveMessageDone, back[i]);
     }
     return WaveOk;
 }
 
 unsigned LookaheadWaveOut::Close(WaveOutHandle device) {
+    Core& c = *core;
     {
-        std::lock_guard<std::mutex> held(lock);
-        if (!Current(device)) {
+        std::unique_lock<std::mutex> held(c.lock);
+        if (!c.Current(device)) {
             return WaveErrorInvalidHandle;
         }
-        if (OnThread()) {
-            return WaveErrorInvalidParam; // not from inside a notification: it would wait for
-                                          // itself
+        if (c.InNotification()) {
+            return WaveErrorInvalidParam; // it would wait for itself
         }
-        stopping = true;
-        sink->Wake();
+        c.open = false;
+        c.stopping = true;
+        while (c.notifying) {
+            c.changed.wait(held);
+        }
+        // No notification runs or follows; the thread reads none of these headers again.
+        for (std::uint64_t position = c.head; position != c.tail; ++position) {
+            c.At(position).header->flags &= ~WaveHeaderInQueue;
+        }
+        c.head = c.tail;
+        c.callback = nullptr;
+        c.instance = 0;
+        c.watchWake.notify_all();
+        c.sink->Wake();
     }
-    // Waits for a notification under way; none follows.
-    thread.join();
+    if (watch.joinable()) {
+        watch.join();
+    }
 
-    std::lock_guard<std::mutex> held(lock);
-    sink->Reset();
-    const unsigned result = sink->Close();
-    for (Entry& entry : queue) {
-        entry.header->flags &= ~WaveHeaderInQueue;
+    std::unique_lock<std::mutex> held(c.lock);
+    const auto limit = std::chrono::milliseconds(CloseMilliseconds);
+    if (!c.changed.wait_for(held, limit, [&c] { return !c.threadAlive; })) {
+        lookahead.detach(); // inside a hung platform: see LookaheadWaveOut.h
+        return WaveErrorError;
     }
-    queue.clear();
-    returns.clear();
-    open = false;
-    paused = false;
-    callback = nullptr;
-    instance = 0;
-    threadId = std::thread::id();
-    progress.notify_all();
-    return result;
-}
-
-void LookaheadWaveOut::Run() {
-    std::unique_lock<std::mutex> held(lock);
-    while (!stopping) {
-        if (!returns.empty()) {
-            WaveHeader* header = returns.front();
-            returns.pop_front();
-            Deliver(held, header);
-            continue;
-        }
-        if (!queue.empty()) {
-            const Entry front = queue.front();
-            const bool finished =
-                front.slot == SubmitFailed || (front.slot >= 0 && sink->Finished(front.slot));
-            if (finished) {
-                if (front.slot >= 0) {
-                    slotBusy[front.slot] = false;
-                }
-                queue.pop_front();
-                front.header->flags = (front.header->flags & ~WaveHeaderInQueue) | WaveHeaderDone;
-                // The notification fills the buffer that is submitted next.
-                Deliver(held, front.header);
-                SubmitMore();
-                continue;
-            }
-        }
-        SubmitMore();
-        held.unlock();
-        sink->Wait(PollMilliseconds);
-        held.lock();
-    }
-}
-
-void LookaheadWaveOut::SubmitMore() {
-    if (stopping) {
-        return;
-    }
-    int withPlatform = 0;
-    for (bool slot : slotBusy) {
-        withPlatform += slot ? 1 : 0;
-    }
-    for (Entry& entry : queue) {
-        if (withPlatform >= Ahead) {
-            return;
-        }
-        if (entry.slot != NotSubmitted) {
-            continue;
-        }
-        int slot = 0;
-        while (slotBusy[slot]) {
-            ++slot;
-        }
-        if (sink->Submit(slot, entry.header->data, entry.header->bufferLength) == WaveOk) {
-            entry.slot = slot;
-            slotBusy[slot] = true;
-            ++withPlatform;
-        } else {
-            entry.slot = SubmitFailed;
-        }
-    }
-}
-
-void LookaheadWaveOut::Deliver(std::unique_lock<std::mutex>& held, WaveHeader* header) {
-    const WaveOutCallback notify = callback;
-    const std::uintptr_t value = instance;
-    ++delivering;
+    const unsigned result = c.closeResult;
     held.unlock();
-    if (notify != nullptr) {
-        notify(this, WaveMessageDone, value, reinterpret_cast<std::uintptr_t>(header), 0);
-    }
-    held.lock();
-    --delivering;
-    progress.notify_all();
+    lookahead.join();
+    return result;
 }

@@ -3,11 +3,8 @@
 #include "audio/PcmSink.h"
 #include "audio/WaveOut.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 // A wave-out device over a platform that copies buffers when they are handed to it.
@@ -20,13 +17,33 @@
 // queue as deep as it writes, one WOM_DONE per buffer in order, pause, restart, and a reset that
 // hands back every queued buffer.
 //
-// One thread of its own, started by Open and ended by Close, submits copies, watches the
-// platform's slots and sends the notifications. The platform is never called from inside a
-// notification of the platform; notifications go out with no lock of this device held, so a
-// notification may call Write, PrepareHeader and UnprepareHeader, which never wait for the
-// thread. Reset and Close wait for it and must not be called from inside a notification.
+// The platform may hang: a sound server that stops answering keeps a call into it waiting for
+// as long as it is stopped. So every call into the platform but Wake is made by one thread of
+// this device (the look-ahead thread), never with a lock held that another thread takes, and
+// the calls of the user-interface thread never wait for that thread:
+// - Pause, Restart and Reset record what is wanted and wake the thread, which tells the
+//   platform. Reset hands the queued buffers back itself, on the calling thread, since the
+//   platform only holds copies of them; the thread drops those copies before it submits more.
+//   So a few buffers' worth may still be heard after Reset returned.
+// - Open starts the thread, which opens the platform; Open waits OpenMilliseconds for that and
+//   otherwise gives up with WaveErrorAllocated, leaving the thread to close what it opens late.
+// - Close waits CloseMilliseconds for the thread to close the platform. A thread that is still
+//   inside the platform then is left behind with the platform and the little it uses (both
+//   shared with it, so they outlive this object): the platform is hung or the process is
+//   ending, and waiting would freeze the window; freeing what the thread still uses would crash.
+//   It closes the platform and ends if the platform ever answers; until then Open answers
+//   WaveErrorAllocated.
+// A second thread (the watch) sends WaveMessageStalled when buffers are queued, the device is
+// not paused, and none has come back for StallMilliseconds. It never calls the platform, so it
+// sends it while the look-ahead thread is stuck inside a call.
 //
-// One handle at a time: Open on an open device returns WaveErrorAllocated.
+// Notifications go out with no lock of this device held, one at a time, so a notification may
+// call Write, PrepareHeader and UnprepareHeader. Reset and Close wait for a notification under
+// way and must not be called from inside one.
+//
+// The look-ahead thread is promoted by the platform (PcmSink::PromoteThread) and, while it
+// plays, allocates nothing and holds the device's lock only for bookkeeping and one copy of a
+// buffer: the queue is a fixed ring and the copy's memory is allocated by the constructor.
 class LookaheadWaveOut : public WaveOutDevice {
 public:
     // Four buffers with the platform at a time played without a gap under Wine; three did not.
@@ -35,6 +52,12 @@ public:
     // eight, only silence was heard).
     static constexpr int Ahead = 4;
     static constexpr std::uint32_t SlotBytes = 16384;
+    // Buffers written and not yet returned at most; Write refuses more (the streamer has 32).
+    static constexpr int QueueCapacity = 64;
+    // A server that takes longer to open a stream than this is taken as not answering.
+    static constexpr unsigned OpenMilliseconds = 1500;
+    // Closing the window during a hang must end the program within two seconds.
+    static constexpr unsigned CloseMilliseconds = 1000;
 
     explicit LookaheadWaveOut(std::unique_ptr<PcmSink> sink);
     ~LookaheadWaveOut() override;
@@ -54,37 +77,14 @@ public:
     // Buffers written and not yet returned; and how many of them are with the platform.
     int Queued() const;
     int Submitted() const;
+    // Whether a look-ahead thread still holds the platform while the device is closed: one left
+    // behind in a hung platform, or one that closes it. Open answers WaveErrorAllocated then.
+    bool Occupied() const;
 
 private:
-    struct Entry {
-        WaveHeader* header;
-        int slot; // -1 until submitted
-    };
+    struct Core; // what the threads share; see LookaheadWaveOut.cpp
 
-    bool Current(WaveOutHandle device) const;
-    // With the lock held: whether a header call may act on this header (the device open and
-    // the header not in the queue); a winmm result code.
-    unsigned HeaderCheck(WaveOutHandle device, const WaveHeader* header) const;
-    bool OnThread() const;
-    void Run();
-    // With the lock held: hands copies to the platform while fewer than Ahead are with it.
-    void SubmitMore();
-    // With the lock held by `held`: sends WOM_DONE for the header with the lock released.
-    void Deliver(std::unique_lock<std::mutex>& held, WaveHeader* header);
-
-    std::unique_ptr<PcmSink> sink;
-    mutable std::mutex lock;
-    std::condition_variable progress; // Reset waits on it for the returns to be delivered
-
-    bool open = false;
-    bool stopping = false;
-    bool paused = false;
-    WaveOutCallback callback = nullptr;
-    std::uintptr_t instance = 0;
-    std::deque<Entry> queue;
-    std::deque<WaveHeader*> returns; // handed back by Reset, not yet notified
-    bool slotBusy[Ahead] = {};
-    int delivering = 0;
-    std::thread thread;
-    std::thread::id threadId;
+    std::shared_ptr<Core> core;
+    std::thread lookahead; // only the calling (user-interface) thread touches these two
+    std::thread watch;
 };

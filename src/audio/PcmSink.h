@@ -5,11 +5,15 @@
 #include <cstdint>
 
 // A platform's PCM output that copies each buffer when it is submitted (winmm under Wine, ALSA).
-// LookaheadWaveOut drives it from one thread of its own: it submits copies into a few slots and
-// asks whether each slot has finished. Results are winmm result codes.
+// LookaheadWaveOut drives it from one thread of its own (the look-ahead thread): it submits
+// copies into a few slots and asks whether each slot has finished. Results are winmm result
+// codes.
 //
-// Threads: Wait and Finished are called only from that thread; Wake from any thread; the other
-// calls from either thread, never two at once (the caller holds its lock around them).
+// Threads: every call but Wake is made on the look-ahead thread, one at a time, and may block
+// for as long as the platform does (a hung sound server): nobody waits for it but that thread.
+// Wake comes from any thread at any time, also while another call runs, and must never wait
+// for the platform. A new look-ahead thread starts with each Open; a sink whose thread was left
+// behind in a hung call is not called again by anyone else.
 class PcmSink {
 public:
     virtual ~PcmSink() = default;
@@ -30,4 +34,9 @@ public:
     // Blocks until a slot may have finished, Wake was called, or `milliseconds` have passed.
     virtual void Wait(unsigned milliseconds) = 0;
     virtual void Wake() = 0;
+
+    // Called once on the look-ahead thread after a successful Open, before anything is
+    // submitted: raises the thread's scheduling priority as the platform allows, so that a
+    // busy machine does not starve the output. Close, on the same thread, may undo it.
+    virtual void PromoteThread() {}
 };

@@ -59,26 +59,28 @@ constexpr unsigned WaveErrorStillPlaying = 33; // WAVERR_STILLPLAYING
 constexpr unsigned WaveErrorUnprepared = 34;   // WAVERR_UNPREPARED
 constexpr unsigned WaveErrorSync = 35;         // WAVERR_SYNC
 
-// The notification function given to Open, called on a thread of the device (never on the
-// thread that calls the device), with the instance value given to Open and, for WOM_DONE, the
-// returned header as param1.
+// The notification function given to Open, called with the instance value given to Open and,
+// for WOM_DONE, the returned header as param1. It runs on a thread of the device, or, for the
+// buffers that Reset hands back, on the thread that called Reset, before Reset returns. A
+// notification must not wait for the thread that calls the device (the user-interface thread).
 using WaveOutCallback = void (*)(WaveOutHandle device, unsigned message, std::uintptr_t instance,
                                  std::uintptr_t param1, std::uintptr_t param2);
 
 // What every device behind this seam guarantees, beyond winmm's own rules (the streamer's
 // locking relies on it; see WaveStreamer.cpp):
 // - Written buffers play in the order written, back to back; each comes back with WHDR_DONE set
-//   and one WOM_DONE notification, in that order, on the device's notification thread.
-// - PrepareHeader, UnprepareHeader and Write never wait for the notification thread, so they may
-//   be called from inside a notification and while the caller holds a lock that notifications
-//   take. Open does not wait for it either.
-// - Pause, Restart and Reset may wait for the notification thread; they are not called from
-//   inside a notification. Reset returns every queued buffer done, each with its WOM_DONE, and
-//   returns only after those notifications have been handled. Afterwards the device is no longer
-//   paused: buffers written next play.
-// - Close may wait for the notification thread as well. Whatever it returns, once it has
-//   returned no notification for that handle runs or follows, and the device no longer reads
-//   or writes any header or buffer it was given.
+//   and one WOM_DONE notification, in that order. Notifications come one at a time.
+// - No call waits for the platform (a sound server may stop answering): PrepareHeader,
+//   UnprepareHeader, Write, Pause and Restart return at once; Open gives up after a bounded
+//   wait with an error; Reset and Close wait at most for a notification under way and, Close,
+//   a bounded time for the platform. PrepareHeader, UnprepareHeader and Write may be called from
+//   inside a notification and while the caller holds a lock that notifications take.
+// - Pause, Restart, Reset and Close are not called from inside a notification. Reset returns
+//   every queued buffer done, each with its WOM_DONE, and returns only after those
+//   notifications have been handled. Afterwards the device is no longer paused: buffers written
+//   next play. What the platform was already given may still be heard for a moment.
+// - Close: whatever it returns, once it has returned no notification for that handle runs or
+//   follows, and the device no longer reads or writes any header or buffer it was given.
 class WaveOutDevice {
 public:
     virtual ~WaveOutDevice() = default;

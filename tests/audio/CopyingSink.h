@@ -13,8 +13,12 @@
 // A platform output that copies each buffer when it is submitted, as winmm under Wine and ALSA
 // do, and plays the copies in order: when a test calls Advance, or by itself every `period` on
 // a thread of its own. Records what a listener hears and how many buffers it held at most.
+// Hang makes it a sound server that stopped answering: a call of the given kind blocks, and
+// nothing plays, until Answer.
 class CopyingSink : public PcmSink {
 public:
+    enum class Call { None, Open, Submit, Finished, Pause, Reset, Close };
+
     CopyingSink() = default;
     explicit CopyingSink(std::chrono::microseconds period) : realTime(true), period(period) {
         clock = std::thread([this] { Tick(); });
@@ -25,13 +29,15 @@ public:
             quitting = true;
         }
         changed.notify_all();
+        answered.notify_all();
         if (clock.joinable()) {
             clock.join();
         }
     }
 
     unsigned Open(const WaveFormat&, int slots, std::uint32_t) override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Open);
         ++opens;
         if (failOpen != WaveOk) {
             return failOpen;
@@ -42,7 +48,8 @@ public:
         return WaveOk;
     }
     unsigned Submit(int slot, const char* data, std::uint32_t bytes) override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Submit);
         if (failSubmits > 0) {
             --failSubmits;
             return WaveErrorNoMemory;
@@ -57,11 +64,13 @@ public:
         return WaveOk;
     }
     bool Finished(int slot) override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Finished);
         return finished.at(static_cast<std::size_t>(slot));
     }
     unsigned Pause() override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Pause);
         paused = true;
         return WaveOk;
     }
@@ -72,14 +81,16 @@ public:
         return WaveOk;
     }
     unsigned Reset() override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Reset);
         ++resets;
         submitted.clear();
         finished.assign(finished.size(), true);
         return WaveOk;
     }
     unsigned Close() override {
-        std::lock_guard<std::mutex> held(mutex);
+        std::unique_lock<std::mutex> held(mutex);
+        HoldIf(held, Call::Close);
         open = false;
         submitted.clear();
         return WaveOk;
@@ -135,6 +146,25 @@ public:
         std::lock_guard<std::mutex> held(mutex);
         return resets;
     }
+    bool Paused() const {
+        std::lock_guard<std::mutex> held(mutex);
+        return paused;
+    }
+    void Hang(Call call) {
+        std::lock_guard<std::mutex> held(mutex);
+        hangIn = call;
+    }
+    void Answer() {
+        std::lock_guard<std::mutex> held(mutex);
+        hangIn = Call::None;
+        answered.notify_all();
+        changed.notify_all();
+    }
+    // Whether a call is blocked in the hang now.
+    bool Hanging() const {
+        std::lock_guard<std::mutex> held(mutex);
+        return hanging > 0;
+    }
 
 private:
     struct Copy {
@@ -143,8 +173,16 @@ private:
     };
 
     // With the lock held.
+    void HoldIf(std::unique_lock<std::mutex>& held, Call call) {
+        if (hangIn != call || call == Call::None) {
+            return;
+        }
+        ++hanging;
+        answered.wait(held, [this] { return hangIn == Call::None || quitting; });
+        --hanging;
+    }
     bool PlayOne() {
-        if (!open || paused || submitted.empty()) {
+        if (!open || paused || hangIn != Call::None || submitted.empty()) {
             return false;
         }
         Copy& front = submitted.front();
@@ -159,7 +197,7 @@ private:
     void Tick() {
         std::unique_lock<std::mutex> held(mutex);
         while (!quitting) {
-            if (!open || paused || submitted.empty()) {
+            if (!open || paused || hangIn != Call::None || submitted.empty()) {
                 changed.wait(held);
                 continue;
             }
@@ -175,12 +213,15 @@ private:
     const bool realTime = false;
     const std::chrono::microseconds period{0};
     mutable std::mutex mutex;
-    std::condition_variable woken;   // Wait
-    std::condition_variable changed; // the clock thread
+    std::condition_variable woken;    // Wait
+    std::condition_variable changed;  // the clock thread
+    std::condition_variable answered; // calls held in a hang
     bool wake = false;
     bool open = false;
     bool paused = false;
     bool quitting = false;
+    Call hangIn = Call::None;
+    int hanging = 0;
     unsigned failOpen = WaveOk;
     int failSubmits = 0;
     int opens = 0;

@@ -3,11 +3,13 @@
 
 #include "audio/LookaheadWaveOut.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <random>
 #include <thread>
+#include <vector>
 
 // The device that keeps the queue on its own side and hands the platform a copy of each buffer
 // only after the notification that fills it: on a platform that copies early, what FillBuffer
@@ -75,7 +77,8 @@ TEST_F(LookaheadDevice, StopReturnsEveryBufferDoneAndStartPlaysAgain) {
     }
     ASSERT_TRUE(streamer.Stop());
     EXPECT_EQ(device.Queued(), 0);
-    EXPECT_EQ(sink->Held(), 0u);
+    // The look-ahead thread drops the platform's copies right after.
+    EXPECT_TRUE(Eventually([&] { return sink->Held() == 0; }));
     for (int i = 0; i < 32; ++i) {
         EXPECT_EQ(streamer.HeaderAt(i).flags & (WaveHeaderDone | WaveHeaderPrepared),
                   WaveHeaderDone | WaveHeaderPrepared)
@@ -99,8 +102,10 @@ TEST_F(LookaheadDevice, PauseHoldsThePlatformAndRestartResumesIt) {
     ASSERT_TRUE(streamer.Start());
     ASSERT_TRUE(Eventually([&] { return sink->Held() == 4; }));
     ASSERT_EQ(device.Pause(&device), WaveOk);
+    ASSERT_TRUE(Eventually([&] { return sink->Paused(); }));
     EXPECT_EQ(sink->Advance(2), 0);
     ASSERT_EQ(device.Restart(&device), WaveOk);
+    ASSERT_TRUE(Eventually([&] { return !sink->Paused(); }));
     PlayOne(0);
 }
 
@@ -180,6 +185,143 @@ TEST(LookaheadDeviceStress, StartStopCloseCyclesAgainstARealTimePlatform) {
     EXPECT_GT(played, 20) << "notifications did arrive during the cycles";
     EXPECT_LE(sink->MaxHeld(), 4u);
     EXPECT_EQ(presenter.Count(), 0u);
+}
+
+} // namespace
+
+// A sound server that stops answering leaves the look-ahead thread inside a platform call; the
+// calls of the window must still return at once, or within the bounds the device names.
+namespace {
+
+// Registered with the device directly: counts the notifications by kind.
+struct Listener {
+    static void Callback(WaveOutHandle, unsigned message, std::uintptr_t instance, std::uintptr_t,
+                         std::uintptr_t) {
+        auto* self = reinterpret_cast<Listener*>(instance);
+        (message == WaveMessageStalled ? self->stalls : self->dones) += 1;
+    }
+    std::uintptr_t Instance() { return reinterpret_cast<std::uintptr_t>(this); }
+    std::atomic<int> dones{0};
+    std::atomic<int> stalls{0};
+};
+
+template <typename Call> std::chrono::milliseconds TimeOf(Call call) {
+    const auto began = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 began);
+}
+
+constexpr WaveFormat Stereo16{WaveFormatPcm, 2, 44100, 176400, 4, 16, 0};
+
+TEST(LookaheadDeviceHang, AStallIsReportedOnceAndNoCallWaitsForTheHungPlatform) {
+    auto* sink = new CopyingSink;
+    LookaheadWaveOut device{std::unique_ptr<PcmSink>(sink)};
+    Listener listener;
+    WaveOutHandle handle = nullptr;
+    ASSERT_EQ(device.Open(&handle, Stereo16, &Listener::Callback, listener.Instance()), WaveOk);
+    std::vector<char> memory(8 * 4096);
+    WaveHeader headers[8] = {};
+    for (int i = 0; i < 8; ++i) {
+        headers[i].data = memory.data() + i * 4096;
+        headers[i].bufferLength = 4096;
+        ASSERT_EQ(device.PrepareHeader(handle, &headers[i]), WaveOk);
+        ASSERT_EQ(device.Write(handle, &headers[i]), WaveOk);
+    }
+    ASSERT_TRUE(Eventually([&] { return sink->Held() == 4; }));
+    sink->Hang(CopyingSink::Call::Finished);
+    ASSERT_TRUE(Eventually([&] { return sink->Hanging(); }));
+
+    // A paused device that plays nothing has not stalled.
+    EXPECT_LT(TimeOf([&] { EXPECT_EQ(device.Pause(handle), WaveOk); }), 100ms);
+    std::this_thread::sleep_for(2300ms);
+    EXPECT_EQ(listener.stalls, 0);
+    const auto restarted = std::chrono::steady_clock::now();
+    EXPECT_LT(TimeOf([&] { EXPECT_EQ(device.Restart(handle), WaveOk); }), 100ms);
+    ASSERT_TRUE(Eventually([&] { return listener.stalls == 1; }));
+    const auto stalledAfter = std::chrono::steady_clock::now() - restarted;
+    EXPECT_GE(stalledAfter, 1900ms);
+    EXPECT_LT(stalledAfter, 3000ms);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(listener.stalls, 1) << "once per stall";
+    EXPECT_EQ(listener.dones, 0);
+
+    // The platform holds only copies: Reset hands every buffer back without it.
+    EXPECT_LT(TimeOf([&] { EXPECT_EQ(device.Reset(handle), WaveOk); }), 100ms);
+    EXPECT_EQ(listener.dones, 8);
+    for (const WaveHeader& header : headers) {
+        EXPECT_EQ(header.flags, WaveHeaderDone | WaveHeaderPrepared);
+    }
+    const auto closing = TimeOf([&] { device.Close(handle); });
+    EXPECT_GE(closing, 900ms);
+    EXPECT_LT(closing, 1600ms);
+    EXPECT_TRUE(device.Occupied());
+    EXPECT_EQ(device.Open(&handle, Stereo16, &Listener::Callback, listener.Instance()),
+              WaveErrorAllocated);
+
+    // The server answers again: the thread closes the platform and the device plays again.
+    sink->Answer();
+    ASSERT_TRUE(Eventually([&] { return !device.Occupied(); }));
+    EXPECT_FALSE(sink->IsOpen());
+    ASSERT_EQ(device.Open(&handle, Stereo16, &Listener::Callback, listener.Instance()), WaveOk);
+    ASSERT_EQ(device.Write(handle, &headers[0]), WaveOk);
+    ASSERT_TRUE(Eventually([&] { return sink->Held() == 1; }));
+    EXPECT_EQ(sink->Advance(1), 1);
+    EXPECT_TRUE(Eventually([&] { return listener.dones == 9; }));
+}
+
+TEST(LookaheadDeviceHang, StopAndCloseReturnWhereverThePlatformHangs) {
+    using Hang = CopyingSink::Call;
+    for (Hang call : {Hang::Finished, Hang::Reset, Hang::Close}) {
+        SCOPED_TRACE(static_cast<int>(call));
+        ScriptedPresenter presenter;
+        auto* sink = new CopyingSink;
+        LookaheadWaveOut device{std::unique_ptr<PcmSink>(sink)};
+        StampingStreamer streamer(device);
+        ASSERT_TRUE(streamer.Start());
+        ASSERT_TRUE(Eventually([&] { return sink->Held() == 4; }));
+        sink->Hang(call);
+        if (call == Hang::Finished) {
+            ASSERT_TRUE(Eventually([&] { return sink->Hanging(); }));
+        }
+        EXPECT_LT(TimeOf([&] { EXPECT_TRUE(streamer.Stop()); }), 200ms);
+        for (int i = 0; i < 32; ++i) {
+            EXPECT_EQ(streamer.HeaderAt(i).flags & (WaveHeaderDone | WaveHeaderInQueue),
+                      WaveHeaderDone)
+                << i;
+        }
+        EXPECT_LT(TimeOf([&] { streamer.Close(); }), 1600ms);
+        EXPECT_TRUE(sink->Hanging());
+
+        sink->Answer();
+        ASSERT_TRUE(Eventually([&] { return !device.Occupied(); }));
+        ASSERT_TRUE(streamer.Start());
+        ASSERT_TRUE(Eventually([&] { return sink->Held() == 4; }));
+        EXPECT_EQ(sink->Advance(1), 1);
+        EXPECT_TRUE(Eventually([&] { return streamer.Fills() == 1; }));
+        EXPECT_EQ(presenter.Count(), 0u);
+    }
+}
+
+TEST(LookaheadDeviceHang, AnOpenThatGetsNoAnswerEndsInTheErrorBox) {
+    ScriptedPresenter presenter;
+    auto* sink = new CopyingSink;
+    sink->Hang(CopyingSink::Call::Open);
+    LookaheadWaveOut device{std::unique_ptr<PcmSink>(sink)};
+    std::unique_ptr<StampingStreamer> streamer;
+    const auto opening = TimeOf([&] { streamer = std::make_unique<StampingStreamer>(device); });
+    EXPECT_GE(opening, std::chrono::milliseconds(LookaheadWaveOut::OpenMilliseconds - 100));
+    EXPECT_LT(opening, std::chrono::milliseconds(LookaheadWaveOut::OpenMilliseconds + 500));
+    ASSERT_EQ(presenter.Count(), 1u);
+    EXPECT_EQ(presenter.Texts()[0], "Wave-Ausgabeger\xE4t konnte nicht ge\xF6"
+                                    "ffnet werden!\r\n-28 = Das Ger\xE4t wird benutzt");
+
+    sink->Answer();
+    ASSERT_TRUE(Eventually([&] { return !device.Occupied(); }));
+    EXPECT_FALSE(sink->IsOpen()) << "what opened too late was closed";
+    ASSERT_TRUE(streamer->Start());
+    EXPECT_TRUE(Eventually([&] { return sink->Held() == 4; }));
+    streamer.reset();
 }
 
 } // namespace
