@@ -71,15 +71,14 @@ void LookaheadWaveOut::Core::Notify(std::unique_lock<std::mutex>& held, unsigned
 }
 
 void LookaheadWaveOut::Core::RunLookahead(WaveFormat format) {
+    // Before Open, so that threads the platform starts for the stream may inherit it.
+    sink->PromoteThread();
     const unsigned opened = sink->Open(format, Ahead, SlotBytes);
     std::unique_lock<std::mutex> held(lock);
     openResult = opened;
     openDone = true;
     changed.notify_all();
     if (opened == WaveOk && !openAbandoned) {
-        held.unlock();
-        sink->PromoteThread();
-        held.lock();
         Play(held);
     }
     held.unlock();

@@ -35,8 +35,8 @@ public:
     virtual void Wait(unsigned milliseconds) = 0;
     virtual void Wake() = 0;
 
-    // Called once on the look-ahead thread after a successful Open, before anything is
-    // submitted: raises the thread's scheduling priority as the platform allows, so that a
-    // busy machine does not starve the output. Close, on the same thread, may undo it.
+    // Called once at the start of each look-ahead thread, before Open, within Open's time
+    // bound: raises the thread's scheduling priority as the platform allows, so that a busy
+    // machine does not starve the output. The thread ends after Close (or a failed Open).
     virtual void PromoteThread() {}
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/PcmSink.h"
+#include "audio/alsa/AudioThreadPriority.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -54,6 +55,7 @@ public:
     unsigned Close() override;
     void Wait(unsigned milliseconds) override;
     void Wake() override;
+    void PromoteThread() override { PromoteAudioThread(); }
 
     // For tests and diagnostics: submitted frames that ALSA has not taken yet.
     std::uint64_t Backlog() const;

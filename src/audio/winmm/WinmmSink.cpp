@@ -1,7 +1,29 @@
 #include "audio/winmm/WinmmSink.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
+
+namespace {
+
+using AvSetTask = HANDLE(WINAPI*)(LPCWSTR task, LPDWORD index);
+using AvRevertTask = BOOL(WINAPI*)(HANDLE task);
+
+// avrt.dll, loaded once and kept; null where it is missing.
+HMODULE Avrt() {
+    static const HMODULE module = LoadLibraryW(L"avrt.dll");
+    return module;
+}
+
+template <typename Function> Function AvrtFunction(const char* name) {
+    const HMODULE module = Avrt();
+    return module != nullptr
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+
+} // namespace
 
 WinmmSink::WinmmSink() : event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
@@ -34,6 +56,7 @@ unsigned WinmmSink::Open(const WaveFormat& format, int slots, std::uint32_t byte
     MMRESULT result = waveOutOpen(&opened, WAVE_MAPPER, &platform,
                                   reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) {
+        EndTask(); // the thread ends without a Close
         return result;
     }
     device = opened;
@@ -47,6 +70,7 @@ unsigned WinmmSink::Open(const WaveFormat& format, int slots, std::uint32_t byte
         result = waveOutPrepareHeader(device, &header, sizeof header);
         if (result != MMSYSERR_NOERROR) {
             Release();
+            EndTask();
             return result;
         }
         header.dwFlags |= WHDR_DONE; // free until the first submit
@@ -88,6 +112,7 @@ unsigned WinmmSink::Reset() {
 }
 
 unsigned WinmmSink::Close() {
+    EndTask();
     if (device == nullptr) {
         return MMSYSERR_INVALHANDLE;
     }
@@ -123,4 +148,28 @@ void WinmmSink::Wait(unsigned milliseconds) {
 
 void WinmmSink::Wake() {
     SetEvent(event);
+}
+
+void WinmmSink::EndTask() {
+    if (mmcssTask != nullptr) {
+        if (const auto revert = AvrtFunction<AvRevertTask>("AvRevertMmThreadCharacteristics")) {
+            revert(mmcssTask);
+        }
+        mmcssTask = nullptr;
+    }
+}
+
+void WinmmSink::PromoteThread() {
+    const bool critical = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    if (mmcssTask == nullptr) {
+        if (const auto set = AvrtFunction<AvSetTask>("AvSetMmThreadCharacteristicsW")) {
+            DWORD index = 0;
+            mmcssTask = set(L"Pro Audio", &index);
+        }
+    }
+    if (std::getenv("TONOLOT_TRACE_AUDIO") != nullptr) {
+        std::fprintf(stderr, "tonolot: audio thread priority: %s%s\n",
+                     critical ? "THREAD_PRIORITY_TIME_CRITICAL" : "normal",
+                     mmcssTask != nullptr ? ", MMCSS Pro Audio" : "");
+    }
 }
