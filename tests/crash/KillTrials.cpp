@@ -1,3 +1,4 @@
+#include "TrialFiles.h"
 #include "TrialProcess.h"
 
 #include <algorithm>
@@ -31,45 +32,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr const char* DataName = "tonolot.def";
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A data file of `count` records in the form the program writes them.
-std::string DataFileOf(int count) {
-    std::string content;
-    for (int record = 0; record < count; ++record) {
-        content += (record ? "\r\nPerson " : "Person ") + std::to_string(record) + "\xF7 L";
-        for (int i = 0; i < 10; ++i) {
-            content.append(" ").append(std::to_string(10 + (record + i) % 90));
-        }
-        content += " R";
-        for (int i = 0; i < 10; ++i) {
-            content.append(" ").append(std::to_string(10 + (record * 7 + i) % 90));
-        }
-    }
-    return content;
-}
-
-// "<data file>.<digits>.tmp", the copy a save writes.
-bool IsCopy(const std::string& name) {
-    const std::string prefix = std::string(DataName) + ".";
-    const std::string suffix = ".tmp";
-    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix)) {
-        return false;
-    }
-    return std::all_of(name.begin() + static_cast<long>(prefix.size()),
-                       name.end() - static_cast<long>(suffix.size()),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
 
 struct Run {
     TrialProcess::End end = TrialProcess::End::Failed;
@@ -118,9 +80,9 @@ public:
         old = oldContent;
         std::vector<double> seconds;
         for (int i = 0; i < 5; ++i) {
-            Write(data, old);
+            WriteBytes(data, old);
             Run run = RunTrial(program, data, -1);
-            std::string saved = Read(data);
+            std::string saved = ReadBytes(data);
             if (run.end != TrialProcess::End::Succeeded || saved.size() <= old.size() ||
                 saved.compare(0, old.size(), old) != 0 || (i > 0 && saved != fresh) ||
                 Others().size() != 0) {
@@ -144,7 +106,7 @@ public:
 
     // One trial: the old content, a save killed after `killAfter` seconds, the checks.
     void Trial(int number, double killAfter) {
-        Write(data, old);
+        WriteBytes(data, old);
         Run run = RunTrial(program, data, killAfter);
         std::vector<std::string> problems;
         if (!run.saveStarted) {
@@ -157,7 +119,7 @@ public:
         if (!fs::exists(data)) {
             problems.push_back("the data file is gone");
         } else {
-            std::string content = Read(data);
+            std::string content = ReadBytes(data);
             replaced = content == fresh;
             if (content == old) {
                 ++keptOld;
@@ -171,7 +133,7 @@ public:
         std::set<std::string> copies;
         std::string newCopy; // the copy this trial's save left
         for (const std::string& name : Others()) {
-            std::string content = Read(folder / name);
+            std::string content = ReadBytes(folder / name);
             if (!IsCopy(name)) {
                 problems.push_back("a file that is no copy of a save: " + name);
             } else if (fresh.compare(0, content.size(), content) != 0) {
@@ -192,7 +154,7 @@ public:
             ++finished;
         } else if (!newCopy.empty()) {
             ++leftCopy;
-            midWrite += Read(folder / newCopy).size() < fresh.size() ? 1 : 0;
+            midWrite += ReadBytes(folder / newCopy).size() < fresh.size() ? 1 : 0;
         }
         lastCopies = copies;
         if (problems.empty()) {

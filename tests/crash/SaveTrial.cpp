@@ -4,12 +4,18 @@
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <thread>
 
 // The program the kill trials kill: loads the data file named on the command line, stores one
 // measurement as "Übernehmen" does, and saves the records as at the end of the program; it writes
-// one byte to its standard output just before the save and one just after it. Exit code 0 when the
+// one byte to its standard output just before the save and one just after it (and, driven
+// together with another program, one when it is ready and waits for its go). Exit code 0 when the
 // save succeeded, 1 when it showed that the measurements could not be saved.
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -32,6 +38,15 @@ int main(int argc, char** argv) {
     test->records.Add(record);
     test->storedThisRun = true;
 
+    // Driven together with another program, the trial waits for its go (see TogetherTrials).
+    if (std::getenv("TONOLOT_TRIAL_WAIT")) {
+        std::fputc('R', stdout);
+        std::fflush(stdout);
+        const std::string go = std::string(argv[1]) + ".go";
+        while (!std::filesystem::exists(go)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     std::fputc('S', stdout);
     std::fflush(stdout);
     test.reset();

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "support/win32/FileLayer.h"
+#else
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -219,6 +221,71 @@ TEST_F(DataFileSaveFailure, FolderWithoutWritePermissionGetsTheFileWrittenInPlac
     End();
     EXPECT_EQ(folder.Read("shared/tonolot.def"), original + "\r\n" + Line("Bernd", 2000));
     EXPECT_EQ(presenter.Count(), 0u);
+}
+#endif
+
+#ifdef _WIN32
+// A replace that removed the data file and could not move the copy in (what ReplaceFileW's
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves), with moves that fail as told.
+class FailingReplace {
+public:
+    explicit FailingReplace(bool movesWithoutReplacing) : old(CurrentReplaceCalls()) {
+        ReplaceCalls& calls = CurrentReplaceCalls();
+        calls.useReplaceFile = true;
+        calls.replaceFile = [](LPCWSTR replaced, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) -> BOOL {
+            DeleteFileW(replaced);
+            SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+            return FALSE;
+        };
+        calls.moveFile = movesWithoutReplacing ? MoveOnlyWithoutReplacing : NoMove;
+    }
+    ~FailingReplace() { CurrentReplaceCalls() = old; }
+
+private:
+    static BOOL WINAPI MoveOnlyWithoutReplacing(LPCWSTR from, LPCWSTR to, DWORD flags) {
+        return (flags & MOVEFILE_REPLACE_EXISTING) ? NoMove(from, to, flags)
+                                                   : MoveFileExW(from, to, flags);
+    }
+    static BOOL WINAPI NoMove(LPCWSTR, LPCWSTR, DWORD) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    ReplaceCalls old;
+};
+
+TEST_F(DataFileSaveFailure, ReplaceThatRemovedTheFileStillGetsTheRecordsInPlace) {
+    FailingReplace replace(true);
+    Start();
+    StoreMeasured("Bernd", 2000);
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), original + "\r\n" + Line("Bernd", 2000));
+    EXPECT_EQ(folder.FileCount(), 1u);
+    EXPECT_EQ(presenter.Count(), 0u);
+}
+
+TEST_F(DataFileSaveFailure, ReplaceThatRemovedTheFileKeepsTheCopyAndSaysWhere) {
+    FailingReplace replace(false);
+    Start();
+    StoreMeasured("Bernd", 2000);
+    End();
+    EXPECT_FALSE(folder.Exists("tonolot.def"));
+    ASSERT_EQ(folder.FileCount(), 1u);
+    const std::string kept = std::filesystem::directory_iterator(folder.Native(""))
+                                 .
+                                 operator*()
+                                 .path()
+                                 .filename()
+                                 .string();
+    EXPECT_EQ(folder.Read(kept), original + "\r\n" + Line("Bernd", 2000));
+    std::vector<ScriptedPresenter::Shown> shown = presenter.TakeShown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind("Die Datei " + folder.Path("tonolot.def") +
+                                      " konnte nicht ersetzt werden und fehlt.\r\nAlle Messungen "
+                                      "stehen in der Datei:\r\n",
+                                  0),
+              0u)
+        << shown[0].text;
+    EXPECT_NE(shown[0].text.find(kept), std::string::npos) << shown[0].text;
 }
 #endif
 

@@ -22,10 +22,14 @@ void RemoveLeftoverCopies(const std::wstring& folder);
 
 // The calls that put the copy in the file's place; tests replace them to make them fail.
 struct ReplaceCalls {
+    // Wine's ReplaceFileW moves the old file aside and deletes it before it moves the new one in:
+    // a crash in between leaves no file. There the open copy is renamed instead (one rename).
+    bool useReplaceFile = true;
     BOOL(WINAPI* replaceFile)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) = ReplaceFileW;
     BOOL(WINAPI* moveFile)(LPCWSTR, LPCWSTR, DWORD) = MoveFileExW;
 };
 ReplaceCalls& CurrentReplaceCalls();
-// Puts source in target's place in one step, with what the user set on target carried over;
-// false when it did not (target may then be gone, see FileCommitReplacement).
-bool ReplaceInOneStep(const std::wstring& source, const std::wstring& target);
+// Puts the copy (open in `file`, which this closes) in target's place in one step, with what
+// the user set on target carried over; false when it did not (target may then be gone, see
+// FileCommitReplacement).
+bool ReplaceInOneStep(HANDLE file, const std::wstring& copy, const std::wstring& target);

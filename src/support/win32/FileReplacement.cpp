@@ -50,8 +50,9 @@ bool FileBeginReplacement(const char* path, FileReplacement& replacement) {
         const std::wstring copy = folder + Wide(name);
         // Only a new file (nothing planted at the name is opened). Others may read the copy but
         // not write or delete it while this save writes it.
-        HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) {
                 continue;
@@ -75,14 +76,14 @@ bool FileBeginReplacement(const char* path, FileReplacement& replacement) {
 bool FileCommitReplacement(FileReplacement& replacement) {
     HANDLE file = ToHandle(replacement.file);
     replacement.file = FileError;
-    const bool flushed = FlushFileBuffers(file) != 0;
-    // The handle (and its lock) goes before the replacing, which opens the copy itself. Should a
-    // removal of leftovers take the copy meanwhile, the file is still there and the save is done
-    // in place.
-    CloseHandle(file);
     const std::wstring copy = Wide(replacement.temporary);
     const std::wstring target = Wide(replacement.target);
-    if (flushed && ReplaceInOneStep(copy, target)) {
+    if (!FlushFileBuffers(file)) {
+        CloseHandle(file);
+        DeleteFileW(copy.c_str());
+        return false;
+    }
+    if (ReplaceInOneStep(file, copy, target)) {
         return true;
     }
     if (Exists(target)) {
@@ -91,13 +92,14 @@ bool FileCommitReplacement(FileReplacement& replacement) {
     }
     // A replace that removed the file and could not move the copy in: the copy is the last
     // complete content, never deleted. It takes the file's name, or is kept and named.
+    if (!Exists(copy)) {
+        return false;
+    }
     if (CurrentReplaceCalls().moveFile(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
-    if (Exists(copy)) {
-        replacement.keptAside = true;
-        replacement.temporary = Narrow(KeepAside(copy, target));
-    }
+    replacement.keptAside = true;
+    replacement.temporary = Narrow(KeepAside(copy, target));
     return false;
 }
 

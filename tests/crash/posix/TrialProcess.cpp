@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -26,10 +27,19 @@ bool TrialProcess::Start(const std::string& program, const std::string& argument
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()),
-                         nullptr};
+    // A Windows program runs under Wine, which takes the path with its drive letter.
+    const bool windows = program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+    std::string wine = "wine";
+    std::string path = windows ? "Z:" + argument : argument;
+    std::vector<char*> arguments;
+    if (windows) {
+        arguments.push_back(wine.data());
+    }
+    arguments.push_back(const_cast<char*>(program.c_str()));
+    arguments.push_back(path.data());
+    arguments.push_back(nullptr);
     pid_t child = -1;
-    int error = posix_spawn(&child, program.c_str(), &actions, nullptr, arguments, environ);
+    int error = posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     if (error != 0) {
