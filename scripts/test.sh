@@ -69,11 +69,16 @@ savingTrials() {
         "$folder/" &&
         "${runAs[@]}" "$folder/test_records" --gtest_filter='DataFile*' | tee "$folder/user.log" &&
         "${runAs[@]}" "$folder/test_support" --gtest_filter='FileCalls*' | tee -a "$folder/user.log" &&
+        # Another user (the super-user) plants links and owns files in a shared sticky folder.
+        { [ ${#runAs[@]} -eq 0 ] ||
+            "$folder/test_support" --gtest_filter='SharedFolder*' | tee -a "$folder/user.log"; } &&
         ! grep -q '^\[  SKIPPED \]' "$folder/user.log" &&
         "$root/build/linux/tests/crash/kill_trials" "$root/build/linux/tests/crash/save_trial" \
             "$folder/native" 1000 &&
         wine "$root/build/windows/tests/crash/kill_trials.exe" \
-            "$root/build/windows/tests/crash/save_trial.exe" "Z:$folder/wine" 200
+            "$root/build/windows/tests/crash/save_trial.exe" "Z:$folder/wine" 200 &&
+        "$root/build/linux/tests/crash/together_trials" "$root/build/linux/tests/crash/save_trial" \
+            "$root/build/windows/tests/crash/save_trial.exe" "$folder/together" 30
     result=$?
     rm -rf "$folder"
     return $result
@@ -94,7 +99,7 @@ step "threaded tests (ThreadSanitizer)" native linux-tsan
 step "Windows build and unit tests under Wine" windowsUnitTests
 step "size of tonolot.exe (at most 400 KB)" "$root/benchmarks/check-size.sh" \
     "$root/build/windows/tonolot.exe"
-step "saving: unprivileged user, kill trials natively and under Wine" savingTrials
+step "saving: unprivileged user, shared folder, kill trials natively and under Wine, both together" savingTrials
 step "fuzzing the data file's readers (30 s a target)" "$root/scripts/fuzz.sh" 30
 if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot.exe" ]; then
     step "end-to-end test of tonolot.exe under Wine" endToEnd
