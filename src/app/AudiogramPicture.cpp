@@ -6,6 +6,7 @@
 #include "records/PersonRecord.h"
 #include "support/Cp1252.h"
 #include "support/FileCalls.h"
+#include "support/FileSave.h"
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
 
@@ -44,19 +45,12 @@ bool MayWrite(WindowHandle dialog, const std::string& chosen, const std::string&
                              shown.Text()) == AnswerYes;
 }
 
-// The picture is written under a temporary name beside the chosen one and then takes that name,
-// so the name holds either its old content or the whole picture.
+// The picture is written the way the data file is (FileSaveWhole): into a copy beside the chosen
+// name that then takes the name, so the name holds either its old content or the whole picture;
+// where the folder allows no copy, over an existing picture in place.
 bool WriteBeside(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    FileReplacement replacement;
-    if (!FileBeginReplacement(path.c_str(), replacement)) {
-        return false;
-    }
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    if (FileWrite(replacement.file, bytes.data(), size) != size) {
-        FileAbandonReplacement(replacement);
-        return false;
-    }
-    return FileCommitReplacement(replacement);
+    return FileSaveWhole(path.c_str(), bytes.data(), bytes.size()).outcome ==
+           FileSaveResult::Outcome::Saved;
 }
 
 std::string CreationTime(const std::tm& now) {
