@@ -1,0 +1,37 @@
+#include "audio/alsa/AudioThreadPriority.h"
+
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <string>
+#include <thread>
+
+// Which way is open depends on the machine (privileges, RealtimeKit); whichever it took, the
+// thread must be scheduled as it says, and the real-time budget must guard it.
+TEST(AudioThreadPriority, TheThreadRunsAsTheWayTakenSays) {
+    std::string how;
+    int policy = -1;
+    int nice = 0;
+    std::thread audio([&] {
+        how = PromoteAudioThread();
+        policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        nice = getpriority(PRIO_PROCESS, 0);
+    });
+    audio.join();
+    if (how.rfind("SCHED_RR", 0) == 0) {
+        EXPECT_EQ(policy, SCHED_RR);
+        rlimit budget{};
+        ASSERT_EQ(getrlimit(RLIMIT_RTTIME, &budget), 0);
+        EXPECT_LE(budget.rlim_max, 200000u);
+    } else if (how.rfind("nice level", 0) == 0) {
+        EXPECT_EQ(policy, SCHED_OTHER);
+        EXPECT_LT(nice, 0);
+    } else {
+        EXPECT_EQ(how, "unchanged");
+        EXPECT_EQ(policy, SCHED_OTHER);
+    }
+    // The calling thread keeps its own scheduling.
+    EXPECT_EQ(sched_getscheduler(0) & ~SCHED_RESET_ON_FORK, SCHED_OTHER);
+}
