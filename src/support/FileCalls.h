@@ -7,6 +7,16 @@
 // with their results. Paths are UTF-8 bytes: the Windows layer converts them and uses the
 // wide-character calls, so a folder name outside the ANSI code page works; elsewhere a small
 // POSIX layer gives the same results. File contents are plain bytes (cp1252 text).
+//
+// Where things live, the same on both platforms (support/posix/, support/win32/):
+//   FileHandles      the handle calls above
+//   FileReplacement  saving through a copy that takes the file's place (below)
+//   LinkTarget/Links following the link a person made to the data file
+//   LeftoverCopies   removing copies of saves that were cut off; CopyLock the lock that tells
+//   InPlaceWrite     writing over the file where no copy can take its place
+//   OwnerAndMode (POSIX), ReplaceInOneStep (Windows)  keeping what was set on the file
+// Portable: CopyName (the copies' names and lock), FileSave (a whole save with its fallbacks),
+// Utf16 (the paths of the wide-character calls).
 
 using FileHandle = int;
 constexpr FileHandle FileError = -1;               // HFILE_ERROR
