@@ -55,6 +55,18 @@ windowsUnitTests() {
 # The data file's save: the tests of a folder without write permission as an unprivileged user
 # (the super-user may create files in any folder), then the save killed at random moments, 1000
 # times natively with SIGKILL and 200 times under Wine with TerminateProcess.
+# The Windows save on a small disk that fills up (the native tests mount their own): a tmpfs of
+# 1 MB, which only the super-user may mount.
+smallDiskUnderWine() {
+    local disk=$1/small status
+    mkdir "$disk" && mount -t tmpfs -o size=1m tonolot-test "$disk" || return 1
+    TONOLOT_SMALL_DISK="Z:$disk" wine "$root/build/windows/tests/test_records.exe" \
+        --gtest_filter='DataFileSaveFailure.FullDisk*'
+    status=$?
+    umount "$disk"
+    return $status
+}
+
 savingTrials() {
     local folder result
     folder=$(mktemp -d) || return 1
@@ -72,6 +84,7 @@ savingTrials() {
         # Another user (the super-user) plants links and owns files in a shared sticky folder.
         { [ ${#runAs[@]} -eq 0 ] ||
             "$folder/test_support" --gtest_filter='SharedFolder*' | tee -a "$folder/user.log"; } &&
+        { [ ${#runAs[@]} -eq 0 ] || smallDiskUnderWine "$folder" | tee -a "$folder/user.log"; } &&
         ! grep -q '^\[  SKIPPED \]' "$folder/user.log" &&
         "$root/build/linux/tests/crash/kill_trials" "$root/build/linux/tests/crash/save_trial" \
             "$folder/native" 1000 &&

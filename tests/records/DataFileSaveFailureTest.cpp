@@ -1,6 +1,7 @@
 #include "DataFileFixture.h"
 #include "support/FileCalls.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -286,6 +287,43 @@ TEST_F(DataFileSaveFailure, ReplaceThatRemovedTheFileKeepsTheCopyAndSaysWhere) {
               0u)
         << shown[0].text;
     EXPECT_NE(shown[0].text.find(kept), std::string::npos) << shown[0].text;
+}
+#endif
+
+#ifdef _WIN32
+// On a small disk that fills up: scripts/test.sh mounts a tmpfs of 1 MB and names a folder on it
+// in TONOLOT_SMALL_DISK for this test run under Wine.
+TEST_F(DataFileSaveFailure, FullDiskKeepsTheFileAsItWasAndSaysSo) {
+    const char* disk = std::getenv("TONOLOT_SMALL_DISK");
+    if (!disk) {
+        GTEST_SKIP() << "needs a small disk: scripts/test.sh gives one";
+    }
+    const std::string path = std::string(disk) + "\\tonolot.def";
+    std::ofstream(ScratchFolder::FromUtf8(path), std::ios::binary) << original;
+    test = std::make_unique<HearingTest>(device, controls, clock);
+    test->LoadRecords(path.c_str());
+    for (int i = 0; i < 60; ++i) {
+        StoreMeasured("Bernd", 2000 + i);
+    }
+    const std::string filler = std::string(disk) + "\\filler";
+    FileHandle file = FileCreate(filler.c_str(), FileAttributeNormal);
+    ASSERT_NE(file, FileError);
+    const std::string block(4096, 'x');
+    while (FileWrite(file, block.data(), 4096) == 4096) {
+    }
+    while (FileWrite(file, "x", 1) == 1) {
+    }
+    FileClose(file);
+    End();
+    FileRemove(filler.c_str());
+    std::ifstream in(ScratchFolder::FromUtf8(path), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), original);
+    in.close();
+    FileRemove(path.c_str());
+    std::vector<ScriptedPresenter::Shown> shown = presenter.TakeShown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind("Die Messungen konnten nicht gespeichert werden, weil", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(ScratchFolder::FromUtf8(disk))) << "no copy left";
 }
 #endif
 
