@@ -9,7 +9,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-30}
 build=${TONOLOT_FUZZ_BUILD:-$root/build/fuzz}
-targets=(record_line line_reader data_file)
+targets=(record_line line_reader data_file buffered_read)
 
 compiler=$(command -v clang++ || command -v clang++-14) || {
     echo "fuzz: clang++ not found (packages clang, libclang-rt-14-dev)" >&2

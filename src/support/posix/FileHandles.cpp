@@ -1,4 +1,5 @@
 #include "support/FileCalls.h"
+#include "support/posix/ReadBuffer.h"
 
 #include <cerrno>
 #include <climits>
@@ -43,6 +44,7 @@ FileHandle FileOpen(const char* path, int mode) {
         errno = EACCES;
         return FileError;
     }
+    AttachReadBuffer(descriptor);
     return descriptor;
 }
 
@@ -71,6 +73,9 @@ FileHandle FileCreate(const char* path, int attributes) {
 
 std::uint32_t FileRead(FileHandle file, void* buffer, std::uint32_t bytes) {
     std::uint32_t done = 0;
+    if (ReadBuffered(file, buffer, bytes, done)) {
+        return done;
+    }
     while (done < bytes) {
         ssize_t got = read(file, static_cast<char*>(buffer) + done, bytes - done);
         if (got < 0) {
@@ -88,6 +93,7 @@ std::uint32_t FileRead(FileHandle file, void* buffer, std::uint32_t bytes) {
 }
 
 std::uint32_t FileWrite(FileHandle file, const void* buffer, std::uint32_t bytes) {
+    SettleReadBuffer(file);
     std::uint32_t done = 0;
     while (done < bytes) {
         ssize_t put = write(file, static_cast<const char*>(buffer) + done, bytes - done);
@@ -106,6 +112,10 @@ std::uint32_t FileWrite(FileHandle file, const void* buffer, std::uint32_t bytes
 }
 
 std::int32_t FileSeek(FileHandle file, std::int32_t offset, int origin) {
+    std::int32_t buffered = FileError;
+    if (SeekBuffered(file, offset, origin, buffered)) {
+        return buffered;
+    }
     int whence = origin == FileSeekCurrent ? SEEK_CUR : origin == FileSeekEnd ? SEEK_END : SEEK_SET;
     off_t position = lseek(file, offset, whence);
     if (position < 0 || position > INT32_MAX) {
@@ -115,10 +125,12 @@ std::int32_t FileSeek(FileHandle file, std::int32_t offset, int origin) {
 }
 
 FileHandle FileClose(FileHandle file) {
+    DetachReadBuffer(file);
     return close(file) == 0 ? 0 : FileError;
 }
 
 bool FileSetEnd(FileHandle file) {
+    SettleReadBuffer(file);
     off_t position = lseek(file, 0, SEEK_CUR);
     return position >= 0 && ftruncate(file, position) == 0;
 }
