@@ -71,6 +71,16 @@ void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, Picture
         return;
     }
     const std::string path = WithPngExtension(chosen);
+    if (IsReservedDeviceName(path)) {
+        TextString shown;
+        Utf8ToCp1252(path.c_str(), shown);
+        ShowMessageFor(dialog,
+                       "Das Audiogramm konnte nicht gespeichert werden:\r\n%s\r\nDer Name ist "
+                       "unter Windows einem Ger\xE4t vorbehalten (CON, PRN, AUX, NUL, COM1 bis "
+                       "COM9, LPT1 bis LPT9). Bitte w\xE4hlen Sie einen anderen Namen.",
+                       shown.Text());
+        return;
+    }
     if (!MayWrite(dialog, chosen, path)) {
         return;
     }

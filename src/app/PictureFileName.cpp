@@ -51,3 +51,21 @@ bool HasPngExtension(const std::string& path) {
 std::string WithPngExtension(const std::string& path) {
     return HasPngExtension(path) ? path : path + PngExtension;
 }
+
+bool IsReservedDeviceName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    base = base.substr(0, base.find('.'));
+    // Windows ignores blanks behind the device's name ("NUL .png").
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (char& c : base) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
+        return true;
+    }
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}

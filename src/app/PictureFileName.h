@@ -16,3 +16,8 @@ bool HasPngExtension(const std::string& path);
 
 // The path with ".png" appended, unless it ends in ".png" already.
 std::string WithPngExtension(const std::string& path);
+
+// Whether the path's last part is a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9), in any case and with any extension: written there, the picture would go to
+// the device. Both programs refuse them, as they suggest names by the Windows rules.
+bool IsReservedDeviceName(const std::string& path);

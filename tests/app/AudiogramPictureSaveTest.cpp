@@ -182,6 +182,25 @@ TEST_F(SaveAudiogramPictureTest, AFailureShowsThePathAndLeavesNoHalfWrittenFile)
     EXPECT_EQ(folder.FileCount(), 3u) << "no temporary file stays behind";
 }
 
+TEST_F(SaveAudiogramPictureTest, NamesKeptForDevicesAreRefusedWithAMessage) {
+    for (const char* name : {"con", "Lpt3.txt", "NUL .png", "aux.tar.PNG", "com9"}) {
+        Save(folder.Path(name));
+    }
+    EXPECT_TRUE(platform.sizes.empty()) << "nothing is painted for a name that cannot be used";
+    const auto shown = presenter.TakeShown();
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[0].text.substr(0, FailureText.size() + Cp1252Path("con.png").size()),
+              FailureText + Cp1252Path("con.png"));
+    EXPECT_NE(shown[0].text.find("vorbehalten"), std::string::npos);
+    EXPECT_EQ(shown[0].owner, dialog);
+
+    for (const char* name : {"console", "com10", "lpt0", "nul_"}) {
+        Save(folder.Path(name));
+    }
+    EXPECT_EQ(presenter.Count(), 0u);
+    EXPECT_EQ(folder.FileCount(), 4u);
+}
+
 TEST_F(SaveAudiogramPictureTest, APngAddedToTheChosenNameAsksBeforeReplacingAFile) {
     folder.Write("test.png", "old picture");
 
