@@ -62,7 +62,8 @@ std::string CreationTime(const std::tm& now) {
 } // namespace
 
 void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, PicturePlatform& platform,
-                          const ChartPainter& paint, int width, int height, const std::tm& now) {
+                          const ChartPainter& paint, int width, int height,
+                          const std::function<std::tm()>& now) {
     char name[PersonRecord::NameSize] = {};
     controls.GetItemText(dialog, IdName, name, sizeof name);
 
@@ -85,8 +86,9 @@ void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, Picture
         return;
     }
 
+    // The time is taken together with the pixels, not when the dialog opened.
     const std::vector<PngText> texts = {{"Title", Cp1252ToLatin1(name)},
-                                        {"Creation Time", CreationTime(now)}};
+                                        {"Creation Time", CreationTime(now())}};
     std::vector<std::uint8_t> png;
     bool made = false;
     if (std::unique_ptr<PictureBitmap> bitmap = platform.NewBitmap(width, height)) {

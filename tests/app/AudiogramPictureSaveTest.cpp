@@ -116,7 +116,11 @@ protected:
             [&scene](Canvas& canvas, const CanvasRect& item) {
                 DrawAudiogramChart(canvas, item, scene.Records(), &TestFrequencyOf);
             },
-            450, 234, now);
+            450, 234,
+            [this] {
+                timeAskedAfterDialog = platform.suggested.size() == 1;
+                return now;
+            });
     }
     std::string Cp1252Path(const std::string& file) const {
         return folder.Path(file).replace(folder.Path(file).find("\xC3\xBC"), 2, "\xFC");
@@ -132,6 +136,7 @@ protected:
         time.tm_min = 5;
         return time;
     }();
+    bool timeAskedAfterDialog = false;
     ScratchFolder folder{"tonolot-Bilder-M\xC3\xBCller"};
     FakeDialogControls controls;
     FakePicturePlatform platform;
@@ -148,6 +153,7 @@ TEST_F(SaveAudiogramPictureTest, WritesTheChartWithNameAndDateUnderTheChosenName
     EXPECT_EQ(folder.Read("test.png"), std::string(encoded.begin(), encoded.end()) +
                                            TextChunk("Title", "Erika M\xFCller") +
                                            TextChunk("Creation Time", "2025-06-14T09:05:00"));
+    EXPECT_TRUE(timeAskedAfterDialog) << "the time is the pixels' moment, not the dialog's";
     EXPECT_EQ(folder.FileCount(), 1u) << "no temporary file stays behind";
     EXPECT_EQ(presenter.Count(), 0u);
 }

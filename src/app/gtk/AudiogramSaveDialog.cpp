@@ -37,7 +37,7 @@ void SaveChart(GtkDialogWindow& dialog) {
             procedure.OnDrawItem(IdChart, canvas, item);
         },
         gtk_widget_get_allocated_width(chart), gtk_widget_get_allocated_height(chart),
-        LocalTimeNow());
+        LocalTimeNow);
 }
 
 void OnSaveChosen(GtkMenuItem*, gpointer data) {

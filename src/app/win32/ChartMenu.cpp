@@ -48,7 +48,7 @@ void SavePicture(HWND dialog, HWND chart, DialogProcedure& procedure) {
         [&procedure](Canvas& canvas, const CanvasRect& item) {
             procedure.OnDrawItem(IdChart, canvas, item);
         },
-        size.right - size.left, size.bottom - size.top, LocalTimeNow());
+        size.right - size.left, size.bottom - size.top, LocalTimeNow);
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
