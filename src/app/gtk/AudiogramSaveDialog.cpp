@@ -3,6 +3,7 @@
 #include "app/AudiogramPicture.h"
 #include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
+#include "app/PictureFileName.h"
 #include "app/gtk/GtkDialogControls.h"
 #include "chart/cairo/CairoPicture.h"
 #include "support/Cp1252.h"
@@ -83,6 +84,17 @@ gboolean OnChartMenuKey(GtkWidget* chart, gpointer data) {
     return TRUE;
 }
 
+// GTK asks about the name as typed. Without ".png" that is not the file written: the question is
+// left to the saving code, which asks about the name with ".png" if that file exists, so the
+// person is asked once, about the file that will be written.
+GtkFileChooserConfirmation ConfirmOverwrite(GtkFileChooser* files, gpointer) {
+    gchar* name = gtk_file_chooser_get_filename(files);
+    const bool png = name != nullptr && HasPngExtension(name);
+    g_free(name);
+    return png ? GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM
+               : GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME;
+}
+
 } // namespace
 
 void AttachChartMenu(GtkDialogWindow& dialog, GtkWidget* chart) {
@@ -120,6 +132,7 @@ bool GtkPicturePlatform::AskSavePath(WindowHandle owner, const std::string& sugg
     gtk_file_filter_add_pattern(filter, "*.[Pp][Nn][Gg]");
     gtk_file_chooser_add_filter(files, filter);
     gtk_file_chooser_set_do_overwrite_confirmation(files, TRUE);
+    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(ConfirmOverwrite), nullptr);
     gtk_file_chooser_set_current_folder(files, StartFolder().c_str());
     gtk_file_chooser_set_current_name(files, suggestedName.c_str());
     gtk_dialog_set_default_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
