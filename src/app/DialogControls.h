@@ -20,6 +20,10 @@ public:
     virtual void EnableItem(WindowHandle dialog, int id, bool enabled) = 0;
     // IsDlgButtonChecked: true when a check box is ticked.
     virtual bool IsItemChecked(WindowHandle dialog, int id) = 0;
+    // WM_NEXTDLGCTL with the control: the keyboard focus moves to it (and a push button becomes
+    // the one Enter presses). A disabled control takes no focus, and disabling the control that
+    // has it leaves the dialog without one, so focus moves before its holder is disabled.
+    virtual void FocusItem(WindowHandle dialog, int id) = 0;
 
     // Drop-down list: CB_RESETCONTENT, CB_ADDSTRING (returns the new item's index), CB_GETCOUNT,
     // CB_GETCURSEL (-1 for no selection) and CB_SETCURSEL (an index outside the list clears the

@@ -2,6 +2,7 @@
 
 #include "app/BandName.h"
 #include "app/ControlIds.h"
+#include "chart/AudiogramDescription.h"
 #include "hearing/HearingTest.h"
 #include "support/MainDialog.h"
 
@@ -91,15 +92,30 @@ void DialogProcedure::OnDestroy(WindowHandle dialog) {
 }
 
 void DialogProcedure::ShowIdle(WindowHandle dialog) {
-    controls.EnableItem(dialog, IdHeard, false);
     controls.EnableItem(dialog, IdStartLeft, true);
     controls.EnableItem(dialog, IdStartRight, true);
+    // Focus moves on before "Gehört", which may hold it, is disabled.
+    int next = IdStore;
+    if (test.current.left[0] == 0) {
+        next = IdStartLeft;
+    } else if (test.current.right[0] == 0) {
+        next = IdStartRight;
+    }
+    controls.FocusItem(dialog, next);
+    controls.EnableItem(dialog, IdHeard, false);
 }
 
 void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
     controls.EnableItem(dialog, IdHeard, true);
+    // Before the start button that has the focus is disabled and the focus would vanish.
+    controls.FocusItem(dialog, IdHeard);
     controls.EnableItem(dialog, IdStartLeft, false);
     controls.EnableItem(dialog, IdStartRight, false);
+}
+
+std::string DialogProcedure::DescribeChart() const {
+    return DescribeAudiogram(AudiogramRecords{test.standard, test.comparison, test.current},
+                             &HearingTest::FrequencyOf);
 }
 
 void DialogProcedure::OnLevelNotice(WindowHandle dialog) {

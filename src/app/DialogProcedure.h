@@ -3,6 +3,8 @@
 #include "app/DialogControls.h"
 #include "support/WindowHandle.h"
 
+#include <string>
+
 class Canvas;
 class HearingTest;
 struct CanvasRect;
@@ -12,7 +14,9 @@ struct CanvasRect;
 // user-interface thread; the audio thread reaches the dialog only through posted commands.
 //
 // Buttons follow one of two patterns: Idle ("Gehört" disabled, both start buttons enabled) and
-// Measuring ("Gehört" enabled, both start buttons disabled).
+// Measuring ("Gehört" enabled, both start buttons disabled). The keyboard focus follows them: to
+// "Gehört" when a run starts, so the first tone is answered as quickly as the others; back to the
+// next step when it ends (the start button of an ear not yet measured, else "Übernehmen").
 class DialogProcedure {
 public:
     DialogProcedure(HearingTest& test, DialogControls& controls);
@@ -29,6 +33,9 @@ public:
     bool OnClose(WindowHandle dialog);
     // WM_DESTROY: forgets the dialog as the main dialog and ends the message loop with code 0.
     void OnDestroy(WindowHandle dialog);
+    // What the chart shows, in words (cp1252): a screen reader's text beside the drawing, to be
+    // asked for again whenever the chart is invalidated.
+    std::string DescribeChart() const;
 
 private:
     void ShowIdle(WindowHandle dialog);

@@ -172,6 +172,25 @@ TEST_F(MainDialogTest, ARunSwitchesToMeasuringAndBackAndRedrawsTheChartOnlyAtIts
     }
 }
 
+TEST_F(MainDialogTest, TheFocusGoesToHeardForARunAndThenToTheNextStep) {
+    procedure.OnInitDialog(dialog);
+    controls.FocusItem(dialog, IdStartLeft); // a keyboard user on "Start links"
+
+    Command(IdStartLeft);
+    EXPECT_EQ(controls.focused, IdHeard);
+    for (int tone = 0; tone < HearingTest::ToneCount; ++tone) {
+        PressHeardAt(300.0 + tone);
+    }
+    EXPECT_EQ(controls.focused, IdStartRight);
+    MeasureEar(IdStartRight, 400.0);
+    EXPECT_EQ(controls.focused, IdStore);
+
+    Command(IdStartLeft);
+    EXPECT_EQ(controls.focused, IdHeard);
+    Command(IdNewTest);
+    EXPECT_EQ(controls.focused, IdStartLeft);
+}
+
 TEST_F(MainDialogTest, APressBeforeTheToneIsAudibleChangesNothing) {
     procedure.OnInitDialog(dialog);
     Command(IdStartRight);

@@ -20,6 +20,15 @@ void FakeDialogControls::SetItemText(WindowHandle, int id, const char* text) {
 
 void FakeDialogControls::EnableItem(WindowHandle, int id, bool enabled) {
     At(id).enabled = enabled;
+    if (!enabled && focused == id) {
+        focused = 0;
+    }
+}
+
+void FakeDialogControls::FocusItem(WindowHandle, int id) {
+    if (At(id).enabled) {
+        focused = id;
+    }
 }
 
 bool FakeDialogControls::IsItemChecked(WindowHandle, int id) {

@@ -31,6 +31,7 @@ public:
     void SetItemText(WindowHandle dialog, int id, const char* text) override;
     void EnableItem(WindowHandle dialog, int id, bool enabled) override;
     bool IsItemChecked(WindowHandle dialog, int id) override;
+    void FocusItem(WindowHandle dialog, int id) override;
     void ListClear(WindowHandle dialog, int id) override;
     int ListAdd(WindowHandle dialog, int id, const char* text) override;
     int ListCount(WindowHandle dialog, int id) override;
@@ -66,6 +67,9 @@ public:
     int closePosts = 0;
     bool destroyed = false;
     int quitCode = -1;
+    // The control with the keyboard focus (0: none), kept as the platform keeps it: a disabled
+    // control takes no focus, and disabling the focused one leaves the dialog without one.
+    int focused = 0;
 
 private:
     struct Control {

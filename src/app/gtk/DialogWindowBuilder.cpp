@@ -7,6 +7,7 @@
 #include "chart/cairo/CairoCanvas.h"
 #include "support/Cp1252.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,62 @@ void OnMapped(GtkWidget*, gpointer data) {
 
 void OnUnmapped(GtkWidget*, gpointer data) {
     Of(data)->visible = false;
+}
+
+// Names a screen reader reads for controls whose caption says nothing (cp1252); the others are
+// named by their captions.
+const char* AccessibleNameOf(int id) {
+    switch (id) {
+    case IdName:
+        return "Name der Person";
+    case IdRecordList:
+        return "Gespeicherte Personen";
+    case IdChart:
+        return "Audiogramm";
+    default:
+        return nullptr;
+    }
+}
+
+void NameForScreenReaders(GtkWidget* widget, int id) {
+    AtkObject* accessible = gtk_widget_get_accessible(widget);
+    if (const char* name = AccessibleNameOf(id)) {
+        atk_object_set_name(accessible, Cp1252ToUtf8(name).c_str());
+    }
+    if (id == IdChart) {
+        atk_object_set_role(accessible, ATK_ROLE_CHART);
+    }
+}
+
+// A long name must not widen its control and with it the window: the list and the comparison's
+// caption show it shortened with an ellipsis, at the template's width (the list keeps the whole
+// name).
+void ShortenLongTexts(GtkWidget* widget, ControlKind kind) {
+    if (kind == ControlKind::DropList) {
+        GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
+        for (GList* cell = cells; cell != nullptr; cell = cell->next) {
+            g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+            gtk_cell_renderer_set_fixed_size(GTK_CELL_RENDERER(cell->data), 1, -1);
+        }
+        g_list_free(cells);
+    } else if (kind == ControlKind::CheckBox) {
+        ShortenLongCaption(widget);
+    }
+}
+
+// The template's order is the Windows dialog's tab order, which starts with "Schließen". Here the
+// controls go into the window, and so into Tab's and a screen reader's order, as they are laid
+// out: by rows from the top, each row from the left.
+std::vector<const ControlTemplate*> InLayoutOrder(const DialogTemplate& layout) {
+    std::vector<const ControlTemplate*> ordered;
+    for (int i = 0; i < layout.controlCount; ++i) {
+        ordered.push_back(&layout.controls[i]);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const ControlTemplate* a, const ControlTemplate* b) {
+                         return a->y != b->y ? a->y < b->y : a->x < b->x;
+                     });
+    return ordered;
 }
 
 void ApplyCompactStyle() {
@@ -184,9 +241,11 @@ bool BuildDialogWindow(GtkDialogWindow& dialog, const DialogTemplate& layout,
     gtk_container_add(GTK_CONTAINER(window), fixed);
 
     std::vector<GtkWidget*> tabOrder;
-    for (int i = 0; i < layout.controlCount; ++i) {
-        const ControlTemplate& control = layout.controls[i];
+    for (const ControlTemplate* placed : InLayoutOrder(layout)) {
+        const ControlTemplate& control = *placed;
         GtkWidget* widget = MakeControl(dialog, control);
+        NameForScreenReaders(widget, control.id);
+        ShortenLongTexts(widget, control.kind);
         int height = VerticalPixels(control.height, base.height);
         if (control.kind == ControlKind::DropList) {
             // Closed, the list is one line high; the template's height is the open list's.
@@ -223,6 +282,7 @@ bool BuildDialogWindow(GtkDialogWindow& dialog, const DialogTemplate& layout,
     if (procedure.OnInitDialog(&dialog) && !tabOrder.empty()) {
         gtk_widget_grab_focus(tabOrder.front());
     }
+    dialog.DescribeChart();
     gtk_widget_show(window);
     return true;
 }

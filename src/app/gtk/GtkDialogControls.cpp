@@ -1,5 +1,6 @@
 #include "app/gtk/GtkDialogControls.h"
 
+#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/gtk/GtkDialogWindow.h"
 #include "support/Cp1252.h"
@@ -67,6 +68,9 @@ void GtkDialogControls::SetItemText(WindowHandle dialog, int id, const char* tex
             gtk_entry_set_text(GTK_ENTRY(item), utf8.c_str());
         } else if (GTK_IS_LABEL(item)) {
             gtk_label_set_text(GTK_LABEL(item), utf8.c_str());
+        } else if (GTK_IS_CHECK_BUTTON(item)) {
+            gtk_button_set_label(GTK_BUTTON(item), utf8.c_str());
+            ShortenLongCaption(item);
         } else if (GTK_IS_BUTTON(item)) {
             gtk_button_set_label(GTK_BUTTON(item), utf8.c_str());
         }
@@ -83,6 +87,13 @@ bool GtkDialogControls::IsItemChecked(WindowHandle dialog, int id) {
     GtkWidget* item = ItemOf(dialog, id);
     return item != nullptr && GTK_IS_TOGGLE_BUTTON(item) &&
            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(item));
+}
+
+void GtkDialogControls::FocusItem(WindowHandle dialog, int id) {
+    // GTK, too, gives no focus to an insensitive widget.
+    if (GtkWidget* item = ItemOf(dialog, id)) {
+        gtk_widget_grab_focus(item);
+    }
 }
 
 void GtkDialogControls::ListClear(WindowHandle dialog, int id) {
@@ -132,12 +143,16 @@ void GtkDialogControls::Invalidate(WindowHandle window, bool) {
     GtkDialogWindow* dialog = DialogOf(window);
     if (dialog != nullptr && dialog->alive) {
         gtk_widget_queue_draw(dialog->window);
+        dialog->DescribeChart();
     }
 }
 
 void GtkDialogControls::InvalidateItem(WindowHandle dialog, int id, bool) {
     if (GtkWidget* item = ItemOf(dialog, id)) {
         gtk_widget_queue_draw(item);
+        if (id == IdChart) {
+            DialogOf(dialog)->DescribeChart();
+        }
     }
 }
 

@@ -30,9 +30,17 @@ struct GtkDialogWindow {
     GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
 
     GtkWidget* Item(int id) const;
+    // Gives the chart's accessible description the procedure's words for what the chart shows;
+    // called whenever the chart is invalidated.
+    void DescribeChart();
 };
 
 // The dialog a handle names, or null.
 inline GtkDialogWindow* DialogOf(void* handle) {
     return static_cast<GtkDialogWindow*>(handle);
 }
+
+// A check box's caption that carries a name ("Vergleich: ...") is shortened with an ellipsis at
+// the control's width instead of widening it and the window: it asks for one character, and the
+// template's width is the control's size request. GTK makes a new label for each new caption.
+void ShortenLongCaption(GtkWidget* button);

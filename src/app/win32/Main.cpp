@@ -39,8 +39,22 @@ HearingTest hearingTest(waveOut, dialogControls, systemClock);
 
 HINSTANCE programInstance = nullptr;
 
+// Enter on a control that is neither a push button nor one that wants the key itself (the open
+// drop-down list): the dialog manager would press the default button, "Schließen", and end
+// the program from the name field or a check box. Such a key does nothing.
+bool IsStrayEnter(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_RETURN) {
+        return false;
+    }
+    const LRESULT code = SendMessageA(message.hwnd, WM_GETDLGCODE, message.wParam,
+                                      reinterpret_cast<LPARAM>(&message));
+    return (code &
+            (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON | DLGC_WANTMESSAGE | DLGC_WANTALLKEYS)) == 0;
+}
+
 // Runs until the quit message; a failing GetMessageA (an invalid message queue) ends the loop
-// too, instead of spinning on the error. The loop does no dialog keyboard navigation.
+// too, instead of spinning on the error. The dialog manager moves the focus with Tab and the
+// arrow keys and presses the focused button with Space or Enter, so the test needs no mouse.
 int RunMessageLoop(HWND dialog) {
     MSG message{};
     for (;;) {
@@ -50,6 +64,12 @@ int RunMessageLoop(HWND dialog) {
         }
         if (got == -1) {
             break;
+        }
+        if (IsStrayEnter(message)) {
+            continue;
+        }
+        if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) {
+            continue;
         }
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -31,6 +31,13 @@ bool Win32DialogControls::IsItemChecked(WindowHandle dialog, int id) {
     return IsDlgButtonChecked(Window(dialog), id) == BST_CHECKED;
 }
 
+void Win32DialogControls::FocusItem(WindowHandle dialog, int id) {
+    // Unlike SetFocus, the dialog manager's own move also makes a focused push button the
+    // default one, so Enter presses the button that has the focus.
+    SendMessageA(Window(dialog), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(GetDlgItem(Window(dialog), id)), TRUE);
+}
+
 void Win32DialogControls::ListClear(WindowHandle dialog, int id) {
     SendToItem(dialog, id, CB_RESETCONTENT);
 }

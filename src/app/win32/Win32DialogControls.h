@@ -10,6 +10,7 @@ public:
     void SetItemText(WindowHandle dialog, int id, const char* text) override;
     void EnableItem(WindowHandle dialog, int id, bool enabled) override;
     bool IsItemChecked(WindowHandle dialog, int id) override;
+    void FocusItem(WindowHandle dialog, int id) override;
     void ListClear(WindowHandle dialog, int id) override;
     int ListAdd(WindowHandle dialog, int id, const char* text) override;
     int ListCount(WindowHandle dialog, int id) override;
