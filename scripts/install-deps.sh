@@ -10,7 +10,10 @@ build=(cmake ninja-build g++ make pkg-config libgtest-dev libgtk-3-dev libasound
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libasound2-dev libasound2-plugins)
 wine=(wine wine64)
 endToEnd=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
-    libasound2-plugins desktop-file-utils tesseract-ocr tesseract-ocr-deu)
+    libasound2-plugins desktop-file-utils tesseract-ocr tesseract-ocr-deu
+    pipewire wireplumber pipewire-pulse stress-ng dbus dbus-x11 at-spi2-core python3-pyatspi)
+# The Debian package and the Windows installer, and the checks made on them.
+packaging=(dpkg-dev fakeroot lintian appstream desktop-file-utils nsis)
 # libFuzzer comes with clang's runtime.
 fuzzing=(clang libclang-rt-14-dev)
 
@@ -18,7 +21,7 @@ case "${1:-}" in
 build) wanted=("${build[@]}") ;;
 run) wanted=("${native[@]}") ;;
 run-windows) wanted=("${build[@]}" "${wine[@]}") ;;
-test) wanted=("${build[@]}" "${wine[@]}" "${endToEnd[@]}" "${fuzzing[@]}") ;;
+test) wanted=("${build[@]}" "${wine[@]}" "${endToEnd[@]}" "${fuzzing[@]}" "${packaging[@]}") ;;
 *)
     echo "usage: $0 build|run|run-windows|test" >&2
     exit 2
