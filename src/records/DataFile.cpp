@@ -129,7 +129,8 @@ bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
 }
 
 // The lines of the file while it is read: heap strings in file order, in an array that grows
-// by 8 entries. Lines for which no room can be had are dropped.
+// by half its size (at least 8 entries), so that a file of many lines is not copied over and
+// over. Lines for which no room can be had are dropped.
 class HeldLines {
 public:
     HeldLines() = default;
@@ -144,13 +145,16 @@ public:
 
     void Keep(TextString* line) {
         if (count + 1 >= capacity) {
-            void* larger = std::realloc(lines, (capacity + 8) * sizeof(TextString*));
+            std::uint32_t grown = capacity + std::max<std::uint32_t>(8, capacity / 2);
+            void* larger = grown > capacity && grown < UINT32_MAX / sizeof(TextString*)
+                               ? std::realloc(lines, grown * sizeof(TextString*))
+                               : nullptr;
             if (!larger) {
                 delete line;
                 return;
             }
             lines = static_cast<TextString**>(larger);
-            capacity += 8;
+            capacity = grown;
         }
         lines[count++] = line;
     }
@@ -192,6 +196,9 @@ void ReadLines(FileHandle file, HeldLines& held) {
 bool BuildContent(const RecordList& records, std::string& content) {
     try {
         content.clear();
+        // A usual line is about a hundred bytes: one allocation for most files instead of a
+        // copy at every doubling. Pages not written are never touched.
+        content.reserve(static_cast<std::size_t>(records.count) * 128);
         char line[MaxLineBytes];
         for (std::uint32_t i = 0; i < records.count; ++i) {
             const char* end = PutRecordLine(records.items[i], i + 1 == records.count, line);
@@ -280,6 +287,11 @@ void HearingTest::LoadRecords(const char* path) {
         FileClose(file);
     }
 
+    // Room for every line at once, so that the list is not moved as it grows; if that much
+    // cannot be had, Add grows it step by step as far as memory allows.
+    if (held.Count() > 0 && held.Count() + 1 > records.capacity) {
+        records.GrowTo(held.Count() + 1);
+    }
     for (std::uint32_t i = 0; i < held.Count(); ++i) {
         PersonRecord record;
         if (ParseRecordLine(held.Text(i), record)) {
