@@ -53,8 +53,8 @@ VIAddVersionKey /LANG=1031 "LegalCopyright" "${PUBLISHER}"
 
 LangString ProgramSection ${LANG_GERMAN} "Tonolot"
 LangString ProgramDescription ${LANG_GERMAN} "Das Programm, sein Eintrag im Startmenü und in der Liste der installierten Programme."
-LangString ResultsSection ${LANG_GERMAN} "Gespeicherte Hörtests (tonolot.def)"
-LangString ResultsDescription ${LANG_GERMAN} "Die Messergebnisse aller Personen. Ohne Haken bleibt die Datei erhalten und wird bei einer neuen Installation wieder benutzt."
+LangString ResultsSection ${LANG_GERMAN} "Gespeicherte Hörtests"
+LangString ResultsDescription ${LANG_GERMAN} "Die Messergebnisse aller Personen (tonolot.def). Ohne Haken bleibt die Datei erhalten und wird bei einer neuen Installation wieder benutzt."
 LangString KeepResultsHint ${LANG_GERMAN} "Tonolot wird entfernt. Ihre gespeicherten Hörtests bleiben erhalten, wenn Sie sie nicht ankreuzen."
 
 Section "$(ProgramSection)" ProgramSection
