@@ -43,10 +43,12 @@ trap 'rm -rf "$target"' EXIT
 mkdir -p "$target/var/lib/dpkg/info" "$target/var/lib/dpkg/updates"
 touch "$target/var/lib/dpkg/status"
 quietly() { "$@" >/dev/null 2>&1; }
+# Under fakeroot, so that a person without root rights can run this as well.
+dpkgRoot() { fakeroot dpkg --root="$target" --force-not-root "$@"; }
 check "apt could install it here, its dependencies satisfied" \
     quietly apt-get install --simulate --no-install-recommends "$deb"
 check "dpkg installs it into a throwaway root" \
-    quietly dpkg --root="$target" --force-depends -i "$deb"
+    quietly dpkgRoot --force-depends -i "$deb"
 check "the AppStream metadata is valid" \
     appstreamcli validate --no-net "$target"/usr/share/metainfo/*.metainfo.xml
 check "the desktop entry is valid" \
@@ -55,7 +57,9 @@ check "the installed program starts, plays a tone and keeps its data file in the
     env TONOLOT_E2E_SCENARIOS=p TONOLOT_E2E_INSTALLED=1 "$root/tests/e2e/run.sh" \
     "$target/usr/bin/tonolot" "$root/build/artifacts/package-deb"
 # The person's data file lives in their home, which dpkg never touches.
-check "dpkg removes it and leaves nothing in the root but its own records" \
-    bash -c 'dpkg --root="$1" -r tonolot >/dev/null &&
-        test -z "$(find "$1" -mindepth 1 -not -path "$1/var*")"' removal "$target"
+removedCleanly() {
+    dpkgRoot -r tonolot >/dev/null &&
+        [ -z "$(find "$target" -mindepth 1 -not -path "$target/var*")" ]
+}
+check "dpkg removes it and leaves nothing in the root but its own records" removedCleanly
 [ "$failed" -eq 0 ]
