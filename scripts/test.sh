@@ -2,8 +2,9 @@
 # Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
 # ThreadSanitizer; the Windows build with its unit tests under Wine; the data file's save as an
 # unprivileged user and killed at random moments; the data file's readers fuzzed for a bounded
-# time; and the end-to-end tests of the real programs, tonolot.exe under Wine and the native one,
-# with a virtual display and a null sound card.
+# time; the end-to-end tests of the real programs, tonolot.exe under Wine and the native one,
+# with a virtual display and a null sound card; and the Debian package and the Windows installer,
+# each installed and its program started.
 # Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
 set -uo pipefail
 
@@ -126,6 +127,11 @@ else
     failed=$((failed + 1))
     failures+=("end-to-end test: the native tonolot was not built")
 fi
+
+step "Debian package: lintian, AppStream, desktop entry, the installed program" \
+    "$root/scripts/package-deb.sh"
+step "Windows installer under Wine: install, the installed program, uninstall" \
+    "$root/scripts/package-windows.sh"
 
 echo
 [ ${#failures[@]} -gt 0 ] && printf 'failed: %s\n' "${failures[@]}"

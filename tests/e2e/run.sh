@@ -8,6 +8,8 @@
 #        tests/e2e/run.sh --probe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
 # The kind of program is told by the file itself (a Windows or a Linux executable).
 # TONOLOT_E2E_SCENARIOS=ae (for example) runs only some scenarios, for work on them.
+# TONOLOT_E2E_INSTALLED=1: the program was installed (by the Debian package or the Windows
+# installer): it runs where it lies, its data file where it keeps it by itself; scenario p.
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
 # Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
 # non-zero on any failure. Everything it starts is stopped again on the way out.
@@ -157,7 +159,8 @@ if [ "$target" = --probe ]; then
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefg}" &
+        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefg}" \
+        ${TONOLOT_E2E_INSTALLED:+--installed} &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.
 driver_pid=$!

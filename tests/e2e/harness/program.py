@@ -93,15 +93,17 @@ class WineProgram(Program):
 
 
 class NativeProgram(Program):
-    """The native program, its data file where the session wants it."""
+    """The native program, its data file where the session wants it (None: where the program
+    itself puts it)."""
 
-    def __init__(self, path, log_path, data_path, env=None):
+    def __init__(self, path, log_path, cwd, data_path, env=None):
         environment = dict(os.environ)
         environment.update(env or {})
-        environment["TONOLOT_DATA_FILE"] = data_path
+        environment.pop("TONOLOT_DATA_FILE", None)
+        if data_path:
+            environment["TONOLOT_DATA_FILE"] = data_path
         environment["TONOLOT_TRACE_MESSAGES"] = "1"
-        super().__init__([path], os.path.dirname(data_path), log_path, environment,
-                         os.path.basename(path))
+        super().__init__([path], cwd, log_path, environment, os.path.basename(path))
 
     def message_boxes(self):
         """Texts of the message boxes opened so far, in order."""

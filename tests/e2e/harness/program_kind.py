@@ -20,15 +20,22 @@ class WineKind:
     # Without a sound server waveOutOpen fails with MMSYSERR_BADDEVICEID (2), shown as 2 - 32.
     no_server_cause = "Wine's code without a sound server, 2,"
 
-    def __init__(self, path):
-        self.path = path
+    def __init__(self, path, installed=False):
+        self.path = os.path.abspath(path)
+        # An installed program runs where the installer put it, its data file beside it.
+        self.installed = installed
 
     def prepare(self, folder):
         """The program beside its data file, as a user keeps it."""
-        shutil.copy(self.path, os.path.join(folder, "tonolot.exe"))
+        if not self.installed:
+            shutil.copy(self.path, os.path.join(folder, "tonolot.exe"))
+
+    def data_path(self, folder):
+        return os.path.join(os.path.dirname(self.path) if self.installed else folder, "tonolot.def")
 
     def start(self, folder, log_path, env=None):
-        return WineProgram(os.path.join(folder, "tonolot.exe"), log_path, env)
+        exe = self.path if self.installed else os.path.join(folder, "tonolot.exe")
+        return WineProgram(exe, log_path, env)
 
 
 class NativeKind:
@@ -44,22 +51,36 @@ class NativeKind:
     # it as the Windows program shows Wine's code.
     no_server_cause = "ALSA's error without a sound server"
 
-    def __init__(self, path):
+    def __init__(self, path, installed=False):
         self.path = os.path.abspath(path)
+        # An installed program is given no data file: it finds its own under the data home,
+        # which is the session folder's "share" here.
+        self.installed = installed
 
     def prepare(self, folder):
         """Nothing to copy: the data file's path is given in the environment."""
 
+    def data_path(self, folder):
+        if self.installed:
+            return os.path.join(folder, "share", "tonolot", "tonolot.def")
+        return os.path.join(folder, "tonolot.def")
+
     def start(self, folder, log_path, env=None):
-        return NativeProgram(self.path, log_path, os.path.join(folder, "tonolot.def"), env)
+        environment = dict(env or {})
+        data_file = None
+        if self.installed:
+            environment["XDG_DATA_HOME"] = os.path.join(folder, "share")
+        else:
+            data_file = self.data_path(folder)
+        return NativeProgram(self.path, log_path, folder, data_file, environment)
 
 
-def kind_of(path):
+def kind_of(path, installed=False):
     """The kind of program a file holds, told by its first bytes (MZ: Windows, ELF: Linux)."""
     with open(path, "rb") as program:
         magic = program.read(4)
     if magic[:2] == b"MZ":
-        return WineKind(path)
+        return WineKind(path, installed)
     if magic == b"\x7fELF":
-        return NativeKind(path)
+        return NativeKind(path, installed)
     raise ValueError("%s is neither a Windows nor a Linux program" % path)

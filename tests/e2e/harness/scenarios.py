@@ -9,6 +9,7 @@ d. Storing the measurement under a typed name; the data file; a restart lists th
 e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
 g. The chart saved as a PNG picture from its context menu (picture.py).
+p. An installed program, run where it was installed (installed.py; with --installed only).
 """
 
 import argparse
@@ -24,6 +25,7 @@ import desktop
 from capture import Capture
 from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_stored_levels,
                       check_unheard, ear_run)
+from installed import scenario_p
 from picture import scenario_g
 from report import check_harness, fail_on_exception
 from session import Context, Session
@@ -121,6 +123,9 @@ def main():
     parser.add_argument("--scenarios", default="abcdefg",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b, c, d and f go together")
+    parser.add_argument("--installed", action="store_true",
+                        help="the program was installed: run it in place, its data file where "
+                        "it keeps it by itself")
     arguments = parser.parse_args()
     children.set_pid_file(arguments.pid_file)
     os.makedirs(arguments.artifacts, exist_ok=True)
@@ -129,6 +134,9 @@ def main():
     started = time.monotonic()
     check_harness(ctx.report)
     try:
+        if "p" in chosen:
+            with fail_on_exception(ctx.report, "p: installed program"):
+                scenario_p(ctx)
         if "a" in chosen:
             with fail_on_exception(ctx.report, "a: fresh start"):
                 scenario_a(ctx)

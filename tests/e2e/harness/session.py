@@ -17,7 +17,7 @@ BOX_NAME = r"^Tonolot$"
 class Context:
     def __init__(self, arguments):
         self.report = Report()
-        self.kind = kind_of(arguments.program)
+        self.kind = kind_of(arguments.program, getattr(arguments, "installed", False))
         self.artifacts = arguments.artifacts
         self.silent_runtime = arguments.silent_runtime_dir
         self.pulse_pid = arguments.pulse_pid
@@ -48,7 +48,7 @@ class Session:
     def __init__(self, ctx, folder, log_name, env=None):
         self.ctx = ctx
         self.folder = folder
-        self.data_path = os.path.join(folder, "tonolot.def")
+        self.data_path = ctx.kind.data_path(folder)
         self.program = ctx.kind.start(folder, os.path.join(folder, log_name), env)
         self.dialog = None
         self.layout = None
