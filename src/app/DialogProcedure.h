@@ -36,12 +36,18 @@ public:
     // What the chart shows, in words (cp1252): a screen reader's text beside the drawing, to be
     // asked for again whenever the chart is invalidated.
     std::string DescribeChart() const;
+    // Whether the chart's menu offers "Audiogramm speichern…" enabled: not while a run goes,
+    // the save dialog would keep the person from answering.
+    bool MayOpenPictureSave() const;
 
 private:
     void ShowIdle(WindowHandle dialog);
     void ShowMeasuring(WindowHandle dialog);
     void OnLevelNotice(WindowHandle dialog);
     void OnHeard(WindowHandle dialog);
+    void ShowIdleUnlessPlaying(WindowHandle dialog);
+    // IdOutputStalled: the sound output stopped taking the tone; the run ends with a box.
+    void OnOutputStalled(WindowHandle dialog);
     void OnRecordListChanged(WindowHandle dialog);
 
     HearingTest& test;
