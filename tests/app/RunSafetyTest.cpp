@@ -3,62 +3,13 @@
 // the run with a box; a start without a device leaves the buttons idle. Driven through the
 // dialog's handlers over a device that plays nothing; the tone synthesis is called by hand.
 
-#include "app/ControlIds.h"
-#include "app/DialogProcedure.h"
-#include "fakes/FakeDialogControls.h"
-#include "fakes/QuietWaveOut.h"
-#include "fakes/ScriptedPresenter.h"
-#include "fakes/VirtualClock.h"
-#include "hearing/HearingTest.h"
-#include "support/MainDialog.h"
-
-#include <gtest/gtest.h>
+#include "MainDialogFixture.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 namespace {
-
-class RunSafety : public ::testing::Test {
-protected:
-    RunSafety() {
-        SetMainDialog(dialog);
-        controls.onSend = [this](const FakeDialogControls::Sent& message) -> CommandData {
-            procedure.OnCommand(message.window, message.param, message.data);
-            return 0;
-        };
-    }
-    ~RunSafety() override { SetMainDialog(nullptr); }
-
-    void Command(int id) { procedure.OnCommand(dialog, MakeCommandParam(id, 0), 0); }
-    void PressHeardAt(double level) {
-        test.level = level;
-        Command(IdHeard);
-    }
-    void MeasureEar(int startId, double level) {
-        Command(startId);
-        for (int tone = 0; tone < HearingTest::ToneCount; ++tone) {
-            PressHeardAt(level);
-        }
-    }
-    bool ShowsIdle() const {
-        return !controls.Enabled(IdHeard) && controls.Enabled(IdStartLeft) &&
-               controls.Enabled(IdStartRight);
-    }
-    bool ShowsMeasuring() const {
-        return controls.Enabled(IdHeard) && !controls.Enabled(IdStartLeft) &&
-               !controls.Enabled(IdStartRight);
-    }
-
-    WindowHandle dialog = reinterpret_cast<WindowHandle>(0x103);
-    ScriptedPresenter presenter;
-    QuietWaveOut device;
-    FakeDialogControls controls;
-    VirtualClock clock;
-    HearingTest test{device, controls, clock};
-    DialogProcedure procedure{test, controls};
-};
 
 // The loudest sample of the next buffer the tone synthesis fills.
 int LoudestOfNextBuffer(HearingTest& test) {
@@ -71,7 +22,7 @@ int LoudestOfNextBuffer(HearingTest& test) {
     return loudest;
 }
 
-TEST_F(RunSafety, ABoxDuringARunHoldsTheToneSilentAndTheRunResumesWithItFromSilence) {
+TEST_F(MainDialogTest, ABoxDuringARunHoldsTheToneSilentAndTheRunResumesWithItFromSilence) {
     procedure.OnInitDialog(dialog);
     EXPECT_TRUE(procedure.MayOpenPictureSave());
     Command(IdStartLeft);
@@ -119,7 +70,7 @@ TEST_F(RunSafety, ABoxDuringARunHoldsTheToneSilentAndTheRunResumesWithItFromSile
     EXPECT_EQ(test.current.left[tone], 501);
 }
 
-TEST_F(RunSafety, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
+TEST_F(MainDialogTest, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
     const auto measured = [](const std::int32_t* levels) {
         return std::count_if(levels, levels + PersonRecord::LevelCount,
                              [](std::int32_t level) { return level != 0; });
@@ -153,7 +104,7 @@ TEST_F(RunSafety, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
     EXPECT_TRUE(device.Playing());
 }
 
-TEST_F(RunSafety, AStartWhoseDeviceCannotOpenLeavesTheButtonsIdle) {
+TEST_F(MainDialogTest, AStartWhoseDeviceCannotOpenLeavesTheButtonsIdle) {
     procedure.OnInitDialog(dialog);
     test.Close();
     device.failOpen = true;
