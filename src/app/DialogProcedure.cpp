@@ -61,6 +61,10 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
     case IdRecordList:
         if (CommandCode(param) == ListSelectionChanged) {
             OnRecordListChanged(dialog);
+        } else if (CommandCode(param) == ListOpened && !listOpen) {
+            listOpen.emplace();
+        } else if (CommandCode(param) == ListClosed) {
+            listOpen.reset();
         }
         break;
     case IdStore:

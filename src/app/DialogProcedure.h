@@ -1,7 +1,10 @@
 #pragma once
 
 #include "app/DialogControls.h"
+#include "support/ModalPause.h"
 #include "support/WindowHandle.h"
+
+#include <optional>
 
 #include <string>
 
@@ -52,4 +55,6 @@ private:
 
     HearingTest& test;
     DialogControls& controls;
+    // Held while the record list is open: it takes the pointer and the keys like a menu.
+    std::optional<ModalPause> listOpen;
 };

@@ -115,4 +115,17 @@ TEST_F(MainDialogTest, AStartWhoseDeviceCannotOpenLeavesTheButtonsIdle) {
     EXPECT_TRUE(ShowsIdle());
 }
 
+TEST_F(MainDialogTest, TheOpenRecordListHoldsTheRunLikeAMenu) {
+    procedure.OnInitDialog(dialog);
+    Command(IdStartLeft);
+    test.level = 5000.0;
+
+    Command(IdRecordList, ListOpened);
+    EXPECT_TRUE(test.held.load());
+    EXPECT_EQ(LoudestOfNextBuffer(test), 0);
+    Command(IdRecordList, ListClosed);
+    EXPECT_FALSE(test.held.load());
+    EXPECT_EQ(test.level.load(), 0.0) << "the tone comes back from silence";
+}
+
 } // namespace
