@@ -8,6 +8,7 @@
 #include "support/FileCalls.h"
 #include "support/FileSave.h"
 #include "support/MessageBoxes.h"
+#include "support/ModalPause.h"
 #include "support/TextString.h"
 
 #include <cstdint>
@@ -64,6 +65,8 @@ std::string CreationTime(const std::tm& now) {
 void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, PicturePlatform& platform,
                           const ChartPainter& paint, int width, int height,
                           const std::function<std::tm()>& now) {
+    // The file dialog and the boxes after it are modal: a run holds until saving is over.
+    ModalPause pause;
     char name[PersonRecord::NameSize] = {};
     controls.GetItemText(dialog, IdName, name, sizeof name);
 

@@ -24,7 +24,7 @@ using ChartPainter = std::function<void(Canvas&, const CanvasRect&)>;
 // is written under a temporary name beside the chosen one and then renamed, so the chosen name
 // holds either its old content or the whole picture. Cancelling the dialog does nothing; a
 // failure shows "Das Audiogramm konnte nicht gespeichert werden:" with the path. Nothing of the
-// dialog or of the hearing test changes, also during a run.
+// dialog or of the hearing test changes; a run holds while it is open (ModalPause).
 void SaveAudiogramPicture(WindowHandle dialog, DialogControls& controls, PicturePlatform& platform,
                           const ChartPainter& paint, int width, int height,
                           const std::function<std::tm()>& now);

@@ -6,9 +6,16 @@
 #include "hearing/HearingTest.h"
 #include "support/MainDialog.h"
 
+#include "support/MessageBoxes.h"
+
 namespace {
 constexpr const char* NewPersonName = "Neue Person";
-}
+constexpr const char* OutputStalledText =
+    "Die Tonausgabe antwortet nicht. Der Test wurde angehalten.\r\n"
+    "Bitte pr\xFC"
+    "fen Sie die Tonausgabe (Lautsprecher, Kopfh\xF6rer, Soundsystem) und starten Sie die "
+    "Messung danach erneut.";
+} // namespace
 
 DialogProcedure::DialogProcedure(HearingTest& test, DialogControls& controls)
     : test(test), controls(controls) {}
@@ -38,10 +45,15 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
     case IdStartLeft:
         ShowMeasuring(dialog);
         test.StartLeft();
+        ShowIdleUnlessPlaying(dialog);
         break;
     case IdStartRight:
         ShowMeasuring(dialog);
         test.StartRight();
+        ShowIdleUnlessPlaying(dialog);
+        break;
+    case IdOutputStalled:
+        OnOutputStalled(dialog);
         break;
     case IdHeard:
         OnHeard(dialog);
@@ -49,6 +61,10 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
     case IdRecordList:
         if (CommandCode(param) == ListSelectionChanged) {
             OnRecordListChanged(dialog);
+        } else if (CommandCode(param) == ListOpened && !listOpen) {
+            listOpen.emplace();
+        } else if (CommandCode(param) == ListClosed) {
+            listOpen.reset();
         }
         break;
     case IdStore:
@@ -105,6 +121,17 @@ void DialogProcedure::ShowIdle(WindowHandle dialog) {
     controls.EnableItem(dialog, IdHeard, false);
 }
 
+void DialogProcedure::ShowIdleUnlessPlaying(WindowHandle dialog) {
+    // The device could not be opened (its error box was shown): no run without a tone.
+    if (!test.Running()) {
+        ShowIdle(dialog);
+    }
+}
+
+bool DialogProcedure::MayOpenPictureSave() const {
+    return !test.Running();
+}
+
 void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
     controls.EnableItem(dialog, IdHeard, true);
     // Before the start button that has the focus is disabled and the focus would vanish.
@@ -127,11 +154,26 @@ void DialogProcedure::OnLevelNotice(WindowHandle dialog) {
 
 void DialogProcedure::OnHeard(WindowHandle dialog) {
     if (test.NextTone() != 0) {
-        return; // the run goes on; the chart shows the new curve once the ear is done
+        // The run goes on; the chart shows the new curve once the ear is done. A next tone
+        // whose device could not be opened again ends it.
+        ShowIdleUnlessPlaying(dialog);
+        return;
     }
     ShowIdle(dialog);
     controls.SetItemText(dialog, IdStatusLine, "");
     controls.InvalidateItem(dialog, IdChart, false);
+}
+
+void DialogProcedure::OnOutputStalled(WindowHandle dialog) {
+    // Posted by the device's watch; a run that ended meanwhile needs nothing.
+    if (!test.Running()) {
+        return;
+    }
+    test.AbandonRun();
+    ShowIdle(dialog);
+    controls.SetItemText(dialog, IdStatusLine, "");
+    controls.InvalidateItem(dialog, IdChart, false);
+    ShowMessageFor(dialog, "%s", OutputStalledText);
 }
 
 void DialogProcedure::OnRecordListChanged(WindowHandle dialog) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "app/DialogControls.h"
+#include "support/ModalPause.h"
 #include "support/WindowHandle.h"
+
+#include <optional>
 
 #include <string>
 
@@ -36,14 +39,22 @@ public:
     // What the chart shows, in words (cp1252): a screen reader's text beside the drawing, to be
     // asked for again whenever the chart is invalidated.
     std::string DescribeChart() const;
+    // Whether the chart's menu offers "Audiogramm speichern…" enabled: not while a run goes,
+    // the save dialog would keep the person from answering.
+    bool MayOpenPictureSave() const;
 
 private:
     void ShowIdle(WindowHandle dialog);
     void ShowMeasuring(WindowHandle dialog);
     void OnLevelNotice(WindowHandle dialog);
     void OnHeard(WindowHandle dialog);
+    void ShowIdleUnlessPlaying(WindowHandle dialog);
+    // IdOutputStalled: the sound output stopped taking the tone; the run ends with a box.
+    void OnOutputStalled(WindowHandle dialog);
     void OnRecordListChanged(WindowHandle dialog);
 
     HearingTest& test;
     DialogControls& controls;
+    // Held while the record list is open: it takes the pointer and the keys like a menu.
+    std::optional<ModalPause> listOpen;
 };

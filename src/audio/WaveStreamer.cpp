@@ -51,6 +51,8 @@ WaveStreamer::~WaveStreamer() {
 
 void WaveStreamer::FillBuffer(StereoFrame*) {}
 
+void WaveStreamer::OnOutputStalled() {}
+
 WaveStreamer::State WaveStreamer::CurrentState() const {
     return static_cast<State>(state.load());
 }
@@ -222,6 +224,13 @@ void WaveStreamer::WaveOutCallback(WaveOutHandle device, unsigned message, std::
 
 void WaveStreamer::OnWaveMessage(WaveOutHandle, unsigned message, WaveHeader* header,
                                  std::uintptr_t) {
+    if (message == WaveMessageStalled) {
+        // Passed on as it is: the buffers stay with the device, and whoever listens decides.
+        if (CurrentState() == Playing) {
+            OnOutputStalled();
+        }
+        return;
+    }
     if (message != WaveMessageDone || header == nullptr) {
         return;
     }

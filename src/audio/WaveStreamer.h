@@ -41,6 +41,11 @@ public:
 
     // Writes the content of one buffer of 1024 frames that is already zeroed.
     virtual void FillBuffer(StereoFrame* frames);
+    // The device sent WaveMessageStalled: it took no step for StallMilliseconds while playing
+    // (a sound server that stopped answering). Runs on a thread of the device, without the
+    // streamer's lock; like FillBuffer it must not wait and must not call Open, Start, Stop or
+    // Close. A plain streamer does nothing.
+    virtual void OnOutputStalled();
 
     State CurrentState() const;
     std::int32_t SampleRate() const;

@@ -20,9 +20,13 @@ HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, 
     : WaveStreamer(device), controls(dialogControls), clock(testClock) {
     // dataPath, records, standard and comparison start empty and zero by their initialisers.
     Reset();
+    SetModalListener(this);
 }
 
 HearingTest::~HearingTest() {
+    if (CurrentModalListener() == this) {
+        SetModalListener(nullptr);
+    }
     SaveRecords();
     Close();
     records.Clear();
@@ -35,6 +39,7 @@ void HearingTest::Reset() {
     frequency = 0.0;
     phase = 0.0;
     level = 0.0;
+    silentBuffers = 0;
     std::memset(&current, 0, sizeof current);
     std::memcpy(current.name, NewPersonName, std::strlen(NewPersonName) + 1);
     growth = LevelGrowth;
@@ -68,6 +73,11 @@ int HearingTest::NextTone() {
     const std::int32_t ears = flags.load();
 
     if (toneIndex >= 0) {
+        if (held.load()) {
+            // Delivered by the loop of a modal window, posted before it opened: the person
+            // could not answer, so nothing is recorded; the tone waits silent for the window.
+            return 1;
+        }
         // The audio thread keeps raising the level until the device is stopped below, so this
         // is the value the last completed fill left, as close to the press as we can get.
         const int heard = static_cast<int>(level.load()) + 1;
@@ -130,10 +140,68 @@ int HearingTest::NextTone() {
     }
 
     // A random pause of 0 to 3.3 s, so the listener cannot anticipate the tone.
-    clock.Sleep(static_cast<std::uint32_t>(random.Next() / 10));
+    clock.Sleep(PauseMilliseconds());
 
+    silentBuffers = 0;
     Start();
     return 1;
+}
+
+std::uint32_t HearingTest::PauseMilliseconds() {
+    return static_cast<std::uint32_t>(random.Next() / 10);
+}
+
+bool HearingTest::Running() const {
+    return CurrentState() == Playing;
+}
+
+void HearingTest::AbandonRun() {
+    Stop();
+    Close();
+    // A run that did not end is no measurement of its ear.
+    const std::int32_t ears = flags.load();
+    if (ears & LeftEar) {
+        std::memset(current.left, 0, sizeof current.left);
+    } else if (ears & RightEar) {
+        std::memset(current.right, 0, sizeof current.right);
+    }
+    flags = ears & Unsaved;
+    level = 0.0;
+    silentBuffers = 0;
+}
+
+void HearingTest::OnModalOpened() {
+    // Between runs nothing sounds; a run kept going by the close question (its device already
+    // closed) goes on as before once the question is answered.
+    if (!Running()) {
+        return;
+    }
+    held = true;
+    // The level goes back to silence at once, so a press still queued finds nothing to record
+    // even once the window has closed; FillBuffer keeps it there (see its exchange).
+    level = 0.0;
+}
+
+void HearingTest::OnModalClosed() {
+    if (!held.load()) {
+        return;
+    }
+    if (Running()) {
+        // The same tone again from silence, after a pause as before any tone; played as silent
+        // buffers, so the window answers meanwhile.
+        const std::int64_t frames =
+            static_cast<std::int64_t>(PauseMilliseconds()) * SampleRate() / 1000;
+        silentBuffers = static_cast<std::int32_t>((frames + FramesPerBuffer - 1) / FramesPerBuffer);
+        level = 0.0;
+    }
+    held = false;
+}
+
+void HearingTest::OnOutputStalled() {
+    // The user-interface thread ends the run: it alone may stop and close the device.
+    if (WindowHandle dialog = MainDialog()) {
+        controls.PostCommand(dialog, MakeCommandParam(IdOutputStalled, 0), 0);
+    }
 }
 
 int HearingTest::FrequencyOf(int index) {

@@ -6,6 +6,7 @@
 #include "records/PersonRecord.h"
 #include "records/RecordList.h"
 #include "support/Clock.h"
+#include "support/ModalPause.h"
 #include "support/TextString.h"
 
 #include <atomic>
@@ -19,8 +20,11 @@ struct CanvasRect;
 //
 // Threads: everything runs on the user-interface thread except FillBuffer, which runs on the
 // audio thread while the device plays. The fields both threads touch (flags, frequency, phase,
-// level) are atomic; the records are touched by the user-interface thread only.
-class HearingTest : public WaveStreamer {
+// level, the hold) are atomic; the records are touched by the user-interface thread only.
+//
+// It is the process's modal listener (see support/ModalPause.h): while a box, dialog or menu of
+// the program is open during a run, the run is held.
+class HearingTest : public WaveStreamer, public ModalListener {
 public:
     static constexpr int ToneCount = 10;
     // flags
@@ -38,9 +42,20 @@ public:
     void StartRight();
     int NextTone();
     static int FrequencyOf(int index);
+    // Whether a run's tone is playing (also while it is held or in its pause).
+    bool Running() const;
+    // Ends a run whose sound output stopped answering: silence, the device closed, and the ear
+    // of the run left unmeasured; the tone under way records nothing.
+    void AbandonRun();
 
     // Tone synthesis (audio thread).
     void FillBuffer(StereoFrame* frames) override;
+    // The device made no progress for a while (its own thread): the dialog is told.
+    void OnOutputStalled() override;
+
+    // A modal window opened or the last one closed (user-interface thread).
+    void OnModalOpened() override;
+    void OnModalClosed() override;
 
     // Records and the record list box.
     const char* NameAt(std::int32_t index) const;
@@ -70,6 +85,11 @@ public:
     std::atomic<double> level{0.0};
     double growth = 1.015;
     PersonRecord current{};
+    // Set while a modal window holds the run; written by the user-interface thread only.
+    std::atomic<bool> held{false};
+    // Silent buffers still to play before a held tone rises again: the pause after a hold.
+    // Set by the user-interface thread, counted down by the audio thread.
+    std::atomic<std::int32_t> silentBuffers{0};
 
     // True once a record was stored or overwritten in this run; a save that cannot write them
     // then tells the user instead of losing them silently.
@@ -83,6 +103,10 @@ protected:
 private:
     // A run for one ear: clears that ear's levels and plays its first tone.
     void StartRun(std::int32_t* levels, std::int32_t ear);
+    // The random pause before a tone: 0 to 3.3 s.
+    std::uint32_t PauseMilliseconds();
+    // Audio thread: whether this buffer stays silent (held, or a buffer of the pause taken).
+    bool SilentBuffer();
 
     // The path LoadRecords was given, kept even when the file could be neither opened nor
     // created (dataPath then stays empty), so that a save that cannot write can name it.

@@ -33,28 +33,52 @@ std::int16_t Sample(double phase, double amplitude) {
 
 } // namespace
 
+bool HearingTest::SilentBuffer() {
+    if (held.load()) {
+        return true;
+    }
+    std::int32_t left = silentBuffers.load();
+    while (left > 0) {
+        if (silentBuffers.compare_exchange_weak(left, left - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Runs on the audio thread: no locks, nothing that waits, and the dialog is only posted to.
 void HearingTest::FillBuffer(StereoFrame* frames) {
     double p = phase.load();
     const double step = PhaseStepPerHz * frequency.load();
     // This buffer plays at the level before the update, so a tone's first buffer is silent.
-    const double amplitude = level.load();
+    double amplitude = level.load();
 
-    double raised = amplitude;
     bool press = false;
-    if (raised < FullLoudness) {
-        if (raised < StartAmplitude) {
-            raised = StartAmplitude;
-        }
-        raised *= growth;
-        if (raised > FullLoudness) {
-            raised = FullLoudness;
-        }
+    if (SilentBuffer()) {
+        // Held by a modal window, or in the pause after it: silence, and the tone starts again
+        // from nothing.
+        amplitude = 0.0;
+        level.store(0.0);
     } else {
-        raised += 1.0;
-        press = raised == AutomaticPressLevel; // once per tone: later buffers pass it
+        double raised = amplitude;
+        if (raised < FullLoudness) {
+            if (raised < StartAmplitude) {
+                raised = StartAmplitude;
+            }
+            raised *= growth;
+            if (raised > FullLoudness) {
+                raised = FullLoudness;
+            }
+        } else {
+            raised += 1.0;
+            press = raised == AutomaticPressLevel; // once per tone: later buffers pass it
+        }
+        // A modal window that opened meanwhile set the level back to silence; that wins.
+        if (!level.compare_exchange_strong(amplitude, raised)) {
+            amplitude = 0.0;
+            press = false;
+        }
     }
-    level.store(raised);
 
     WindowHandle dialog = MainDialog();
     if (press && dialog != nullptr && controls.IsUsable(dialog)) {

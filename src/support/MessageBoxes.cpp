@@ -1,6 +1,7 @@
 #include "support/MessageBoxes.h"
 
 #include "support/MainDialog.h"
+#include "support/ModalPause.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -16,7 +17,12 @@ int Present(unsigned style, WindowHandle owner, const char* format, std::va_list
     char text[MessageBufferSize];
     std::vsnprintf(text, sizeof text, format, arguments);
     MessagePresenter* shown = presenter.load();
-    return shown ? shown->Present(owner, text, MessageCaption, style) : 0;
+    if (shown == nullptr) {
+        return 0;
+    }
+    // Every box of the program passes here: a run holds while it is open (see ModalPause.h).
+    ModalPause pause;
+    return shown->Present(owner, text, MessageCaption, style);
 }
 
 } // namespace

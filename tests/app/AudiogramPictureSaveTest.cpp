@@ -7,6 +7,7 @@
 #include "fakes/ImageFile.h"
 #include "fakes/RasterCanvas.h"
 #include "fakes/ScriptedPresenter.h"
+#include "support/ModalPause.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,7 @@ public:
 
     bool AskSavePath(WindowHandle, const std::string& suggestedName, std::string& path) override {
         suggested.push_back(suggestedName);
+        heldWhileAsked = ModalPause::Held();
         path = answer;
         return !answer.empty();
     }
@@ -97,7 +99,8 @@ public:
         return std::make_unique<Bitmap>(*this, width, height);
     }
 
-    std::string answer; // empty: the user cancels
+    std::string answer;          // empty: the user cancels
+    bool heldWhileAsked = false; // a run would be held while the dialog is open
     bool encoderFails = false;
     std::vector<std::string> suggested;
     std::vector<std::pair<int, int>> sizes;
@@ -154,6 +157,8 @@ TEST_F(SaveAudiogramPictureTest, WritesTheChartWithNameAndDateUnderTheChosenName
                                            TextChunk("Title", "Erika M\xFCller") +
                                            TextChunk("Creation Time", "2025-06-14T09:05:00"));
     EXPECT_TRUE(timeAskedAfterDialog) << "the time is the pixels' moment, not the dialog's";
+    EXPECT_TRUE(platform.heldWhileAsked);
+    EXPECT_FALSE(ModalPause::Held());
     EXPECT_EQ(folder.FileCount(), 1u) << "no temporary file stays behind";
     EXPECT_EQ(presenter.Count(), 0u);
 }

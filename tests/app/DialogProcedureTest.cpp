@@ -2,20 +2,11 @@
 // dialog's handlers into the real hearing test, whose device accepts everything and plays
 // nothing; the tone's level is set by the test where a listener would hear it.
 
-#include "app/DialogProcedure.h"
+#include "MainDialogFixture.h"
+
 #include "app/BandName.h"
-#include "app/ControlIds.h"
 #include "chart/Canvas.h"
-#include "fakes/FakeDialogControls.h"
-#include "fakes/QuietWaveOut.h"
-#include "fakes/ScriptedPresenter.h"
-#include "fakes/VirtualClock.h"
-#include "hearing/HearingTest.h"
-#include "support/MainDialog.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,19 +18,6 @@ const std::string AskStoreLastText = "M\xF6"
                                      "bernehmen?";
 const std::string EnterNameText = "Bitte einen Namen eingeben";
 constexpr int ListDroppedDown = 7; // CBN_DROPDOWN: not a change of selection
-
-// Lets a test look at the program at the moment a box appears.
-class ProbingPresenter : public ScriptedPresenter {
-public:
-    int Present(WindowHandle owner, const char* text, const char* caption,
-                unsigned style) override {
-        if (onPresent) {
-            onPresent();
-        }
-        return ScriptedPresenter::Present(owner, text, caption, style);
-    }
-    std::function<void()> onPresent;
-};
 
 // Counts the drawing calls that reach it.
 class CountingCanvas : public Canvas {
@@ -63,65 +41,6 @@ std::string BandOfFrequency(int hertz) {
     }
     return hertz <= 4000 ? "mittel" : "hoch";
 }
-
-class MainDialogTest : public ::testing::Test {
-protected:
-    MainDialogTest() {
-        SetMainDialog(dialog);
-        // SendMessage runs the dialog procedure before it returns.
-        controls.onSend = [this](const FakeDialogControls::Sent& message) -> CommandData {
-            procedure.OnCommand(message.window, message.param, message.data);
-            return 0;
-        };
-    }
-    ~MainDialogTest() override { SetMainDialog(nullptr); }
-
-    void AddRecord(const char* name, std::int32_t leftLevel, std::int32_t rightLevel) {
-        PersonRecord record{};
-        std::strcpy(record.name, name);
-        for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-            record.left[i] = leftLevel + i;
-            record.right[i] = rightLevel + i;
-        }
-        test.records.Add(record);
-    }
-
-    void Command(int id, int code = 0) {
-        EXPECT_FALSE(procedure.OnCommand(dialog, MakeCommandParam(id, code), 0));
-    }
-    void PressHeardAt(double level) {
-        test.level = level;
-        Command(IdHeard);
-    }
-    void SelectInList(int index) {
-        controls.ListSelect(dialog, IdRecordList, index);
-        Command(IdRecordList, ListSelectionChanged);
-    }
-    // A whole run of one ear with every tone heard at the given level.
-    void MeasureEar(int startId, double level) {
-        Command(startId);
-        for (int tone = 0; tone < HearingTest::ToneCount; ++tone) {
-            PressHeardAt(level + tone);
-        }
-    }
-
-    bool ShowsIdle() const {
-        return !controls.Enabled(IdHeard) && controls.Enabled(IdStartLeft) &&
-               controls.Enabled(IdStartRight);
-    }
-    bool ShowsMeasuring() const {
-        return controls.Enabled(IdHeard) && !controls.Enabled(IdStartLeft) &&
-               !controls.Enabled(IdStartRight);
-    }
-
-    WindowHandle dialog = reinterpret_cast<WindowHandle>(0x103);
-    ProbingPresenter presenter;
-    QuietWaveOut device;
-    FakeDialogControls controls;
-    VirtualClock clock;
-    HearingTest test{device, controls, clock};
-    DialogProcedure procedure{test, controls};
-};
 
 // --- Start-up ----------------------------------------------------------------------------------
 

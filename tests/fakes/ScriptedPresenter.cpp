@@ -10,6 +10,9 @@ ScriptedPresenter::~ScriptedPresenter() {
 
 int ScriptedPresenter::Present(WindowHandle owner, const char* text, const char* caption,
                                unsigned style) {
+    if (onPresent) {
+        onPresent();
+    }
     std::lock_guard<std::mutex> lock(mutex);
     shown.push_back({owner, text, caption, style});
     if (!answers.empty()) {

@@ -3,6 +3,7 @@
 #include "support/MessageBoxes.h"
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ public:
     std::vector<Shown> TakeShown();
     std::vector<std::string> Texts() const;
     std::size_t Count() const;
+
+    // Runs as each box appears, before it is answered: a test looks at the program then.
+    std::function<void()> onPresent;
 
 private:
     MessagePresenter* previous;

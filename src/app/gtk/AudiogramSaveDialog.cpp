@@ -7,6 +7,7 @@
 #include "app/gtk/GtkDialogControls.h"
 #include "chart/cairo/CairoPicture.h"
 #include "support/Cp1252.h"
+#include "support/ModalPause.h"
 
 #include <string>
 
@@ -50,14 +51,28 @@ gboolean DestroyMenu(gpointer menu) {
     return G_SOURCE_REMOVE;
 }
 
+constexpr const char* MenuPauseKey = "tonolot-modal-pause";
+
+void EndPause(gpointer pause) {
+    delete static_cast<ModalPause*>(pause);
+}
+
 void OnMenuClosed(GtkMenuShell* menu, gpointer) {
+    // Setting the data anew ends the menu's pause now (see ShowMenu); a chosen save dialog
+    // takes its own.
+    g_object_set_data(G_OBJECT(menu), MenuPauseKey, nullptr);
     // The chosen item is activated after the menu closes; the menu goes once that is done.
     g_idle_add(DestroyMenu, menu);
 }
 
 void ShowMenu(GtkDialogWindow& dialog, GtkWidget* chart, const GdkEvent* trigger) {
     GtkWidget* menu = gtk_menu_new();
+    // The open menu takes the pointer and the keys: a run holds until it is gone (ModalPause).
+    g_object_set_data_full(G_OBJECT(menu), MenuPauseKey, new ModalPause, EndPause);
     GtkWidget* item = gtk_menu_item_new_with_label(Cp1252ToUtf8(SavePictureMenuItem).c_str());
+    // Shown but greyed during a run: its dialog would keep the person from answering.
+    gtk_widget_set_sensitive(item,
+                             dialog.procedure != nullptr && dialog.procedure->MayOpenPictureSave());
     g_signal_connect(item, "activate", G_CALLBACK(OnSaveChosen), &dialog);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
     gtk_widget_show_all(menu);

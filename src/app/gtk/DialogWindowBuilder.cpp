@@ -50,6 +50,13 @@ void OnListChanged(GtkComboBox*, gpointer data) {
     SendCommand(event->dialog, event->id, ListSelectionChanged);
 }
 
+void OnListShown(GObject* list, GParamSpec*, gpointer data) {
+    const auto* event = static_cast<const ItemEvent*>(data);
+    gboolean shown = FALSE;
+    g_object_get(list, "popup-shown", &shown, nullptr);
+    SendCommand(event->dialog, event->id, shown ? ListOpened : ListClosed);
+}
+
 void FreeItemEvent(gpointer data, GClosure*) {
     delete static_cast<ItemEvent*>(data);
 }
@@ -197,6 +204,9 @@ GtkWidget* MakeControl(GtkDialogWindow& dialog, const ControlTemplate& control) 
     if (control.kind == ControlKind::DropList) {
         g_signal_connect_data(widget, "changed", G_CALLBACK(OnListChanged), event, FreeItemEvent,
                               GConnectFlags{});
+        // Opening and closing the list are told as the platform's list tells them.
+        g_signal_connect_data(widget, "notify::popup-shown", G_CALLBACK(OnListShown),
+                              new ItemEvent{&dialog, control.id}, FreeItemEvent, GConnectFlags{});
     } else if (GTK_IS_BUTTON(widget)) {
         // A check box reports its click like a push button.
         g_signal_connect_data(widget, "clicked", G_CALLBACK(OnClicked), event, FreeItemEvent,

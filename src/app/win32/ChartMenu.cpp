@@ -5,6 +5,7 @@
 #include "app/DialogProcedure.h"
 #include "app/win32/Win32DialogControls.h"
 #include "app/win32/Win32PicturePlatform.h"
+#include "support/ModalPause.h"
 
 #include <objbase.h>
 
@@ -23,12 +24,16 @@ POINT MenuPoint(HWND chart, LPARAM position) {
     return point;
 }
 
-UINT ChosenCommand(HWND dialog, POINT point) {
+UINT ChosenCommand(HWND dialog, POINT point, bool saveAllowed) {
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) {
         return 0;
     }
-    AppendMenuA(menu, MF_STRING, SavePictureCommand, SavePictureMenuItem);
+    // Shown but greyed during a run: its dialog would keep the person from answering.
+    AppendMenuA(menu, MF_STRING | (saveAllowed ? 0u : MF_GRAYED), SavePictureCommand,
+                SavePictureMenuItem);
+    // The menu's own loop goes on delivering the dialog's commands: a run holds meanwhile.
+    ModalPause pause;
     const UINT chosen =
         static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
                                          point.x, point.y, 0, dialog, nullptr));
@@ -61,7 +66,8 @@ bool OnChartContextMenu(HWND dialog, HWND clicked, LPARAM position, DialogProced
     if (chart == nullptr || clicked != chart) {
         return false;
     }
-    if (ChosenCommand(dialog, MenuPoint(chart, position)) == SavePictureCommand) {
+    if (ChosenCommand(dialog, MenuPoint(chart, position), procedure.MayOpenPictureSave()) ==
+        SavePictureCommand) {
         SavePicture(dialog, chart, procedure);
     }
     return true;

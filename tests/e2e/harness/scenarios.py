@@ -10,6 +10,9 @@ e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
 g. The chart saved as a PNG picture from its context menu (picture.py).
 p. An installed program, run where it was installed (installed.py; with --installed only).
+h. A box during a run holds the tone; the run resumes with it afterwards (held_run.py).
+i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
+   (hung_server.py).
 """
 
 import argparse
@@ -26,6 +29,8 @@ from capture import Capture
 from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_stored_levels,
                       check_unheard, ear_run)
 from installed import scenario_p
+from held_run import scenario_h
+from hung_server import scenario_i
 from picture import scenario_g
 from report import check_harness, fail_on_exception
 from session import Context, Session
@@ -120,7 +125,7 @@ def main():
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
     parser.add_argument("--pulse-pid", type=int, default=0)
-    parser.add_argument("--scenarios", default="abcdefg",
+    parser.add_argument("--scenarios", default="abcdefghi",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b, c, d and f go together")
     parser.add_argument("--installed", action="store_true",
@@ -147,10 +152,17 @@ def main():
             ctx.capture.stop()
     if ctx.capture:
         keep_recording(ctx)
-    # g needs the sound server that e stops.
+    # g, h and i need the sound server that e stops.
     if "g" in chosen:
         with fail_on_exception(ctx.report, "g: picture"):
             scenario_g(ctx)
+    for letter, scenario, name in (("h", scenario_h, "h: a box during a run"),
+                                   ("i", scenario_i, "i: a hung sound server")):
+        if letter in chosen:
+            began = time.monotonic()
+            with fail_on_exception(ctx.report, name):
+                scenario(ctx)
+            ctx.report.note("%s took %.0f s" % (letter, time.monotonic() - began))
     if "e" in chosen:
         with fail_on_exception(ctx.report, "e: no sound server"):
             scenario_e(ctx)
