@@ -157,7 +157,7 @@ if [ "$target" = --probe ]; then
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefg}" &
+        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefgks}" &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.
 driver_pid=$!

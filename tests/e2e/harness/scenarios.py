@@ -9,6 +9,8 @@ d. Storing the measurement under a typed name; the data file; a restart lists th
 e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
 g. The chart saved as a PNG picture from its context menu (picture.py).
+k. The whole test by keyboard only (keyboard.py).
+s. The whole test through the accessibility tree only, native program (screen_reader.py).
 """
 
 import argparse
@@ -24,8 +26,10 @@ import desktop
 from capture import Capture
 from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_stored_levels,
                       check_unheard, ear_run)
+from keyboard import scenario_k
 from picture import scenario_g
 from report import check_harness, fail_on_exception
+from screen_reader import scenario_s
 from session import Context, Session
 from start_up import scenario_a, scenario_e
 from storing import scenario_d, scenario_d_restart
@@ -118,7 +122,7 @@ def main():
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
     parser.add_argument("--pulse-pid", type=int, default=0)
-    parser.add_argument("--scenarios", default="abcdefg",
+    parser.add_argument("--scenarios", default="abcdefgks",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b, c, d and f go together")
     arguments = parser.parse_args()
@@ -139,6 +143,13 @@ def main():
             ctx.capture.stop()
     if ctx.capture:
         keep_recording(ctx)
+    # k and s, too, need the sound server.
+    if "k" in chosen:
+        with fail_on_exception(ctx.report, "k: keyboard"):
+            scenario_k(ctx)
+    if "s" in chosen:
+        with fail_on_exception(ctx.report, "s: screen reader"):
+            scenario_s(ctx)
     # g needs the sound server that e stops.
     if "g" in chosen:
         with fail_on_exception(ctx.report, "g: picture"):
