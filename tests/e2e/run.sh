@@ -43,8 +43,9 @@ packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox pyt
 if [ "$kind" = wine ]; then
     packages+=(wine wine64)
 else
-    # ALSA's pulse plugin takes the native program's sound to the null sink.
-    packages+=(libasound2-plugins)
+    # ALSA's pulse plugin takes the native program's sound to the null sink; the session bus,
+    # the accessibility bus and pyatspi (for the Debian python3) carry scenario s.
+    packages+=(libasound2-plugins dbus at-spi2-core python3-pyatspi)
 fi
 if [ "$target" = --probe ]; then
     packages+=(g++-mingw-w64-x86-64 mingw-w64-tools)
