@@ -73,6 +73,9 @@ def scenario_k(ctx):
         keys.move_to("name")
         desktop.key("End", "shift+Home")
         desktop.type_text(NAME)
+        # Enter after typing, as many would: in the name field it must do nothing (neither
+        # close the program through its default button nor store).
+        desktop.key("Return")
         keys.move_to("store")
         desktop.key("Return")
         time.sleep(1.0)
