@@ -45,8 +45,9 @@ packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox pyt
 if [ "$kind" = wine ]; then
     packages+=(wine wine64)
 else
-    # ALSA's pulse plugin takes the native program's sound to the null sink.
-    packages+=(libasound2-plugins)
+    # ALSA's pulse plugin takes the native program's sound to the null sink; the session bus,
+    # the accessibility bus and pyatspi (for the Debian python3) carry scenario s.
+    packages+=(libasound2-plugins dbus at-spi2-core python3-pyatspi)
 fi
 if [ "$target" = --probe ]; then
     packages+=(g++-mingw-w64-x86-64 mingw-w64-tools)
@@ -159,7 +160,7 @@ if [ "$target" = --probe ]; then
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghi}" \
+        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghiks}" \
         ${TONOLOT_E2E_INSTALLED:+--installed} &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.

@@ -119,6 +119,30 @@ const char* AccessibleNameOf(int id) {
     }
 }
 
+// The drop-down list hands the keyboard focus to a button inside it, which a screen reader
+// announces on Tab instead of the list: that button carries the list's name and its choice.
+void FindInnerButton(GtkWidget* child, gpointer found) {
+    if (GTK_IS_TOGGLE_BUTTON(child)) {
+        *static_cast<GtkWidget**>(found) = child;
+    } else if (GTK_IS_CONTAINER(child)) {
+        gtk_container_forall(GTK_CONTAINER(child), FindInnerButton, found);
+    }
+}
+
+void NameListButton(GtkComboBox* list, gpointer) {
+    GtkWidget* button = nullptr;
+    gtk_container_forall(GTK_CONTAINER(list), FindInnerButton, &button);
+    if (button == nullptr) {
+        return;
+    }
+    std::string name = Cp1252ToUtf8(AccessibleNameOf(IdRecordList));
+    if (gchar* chosen = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(list))) {
+        name = name + ": " + chosen;
+        g_free(chosen);
+    }
+    atk_object_set_name(gtk_widget_get_accessible(button), name.c_str());
+}
+
 void NameForScreenReaders(GtkWidget* widget, int id) {
     AtkObject* accessible = gtk_widget_get_accessible(widget);
     if (const char* name = AccessibleNameOf(id)) {
@@ -126,6 +150,10 @@ void NameForScreenReaders(GtkWidget* widget, int id) {
     }
     if (id == IdChart) {
         atk_object_set_role(accessible, ATK_ROLE_CHART);
+    }
+    if (id == IdRecordList) {
+        NameListButton(GTK_COMBO_BOX(widget), nullptr);
+        g_signal_connect(widget, "changed", G_CALLBACK(NameListButton), nullptr);
     }
 }
 

@@ -137,6 +137,12 @@ TEST_F(GtkDialogWindowTest, TabAndScreenReadersGoThroughTheControlsAsLaidOut) {
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(dialog.window));
         EXPECT_TRUE(focus == dialog.Item(id) || gtk_widget_is_ancestor(focus, dialog.Item(id)))
             << "expected control " << id;
+        // What a screen reader announces as the focus arrives: never a nameless control.
+        const char* announced = atk_object_get_name(gtk_widget_get_accessible(focus));
+        EXPECT_TRUE(announced != nullptr && *announced != '\0') << "control " << id;
+        if (id == IdRecordList) {
+            EXPECT_STREQ(announced, "Gespeicherte Personen: unbekannter Standard");
+        }
     }
 }
 

@@ -202,7 +202,7 @@ def _measure(recording, tone):
         estimates += frequency_estimates(samples, windows, begin)
     if weight:
         tone.growth = math.exp(weighted / weight * WINDOW)
-    if tone.fits:
+    if tone.fits and tone.fits[0][3] > 0:  # a piece that does not rise has no origin
         begin, _, base, slope = tone.fits[0]
         # The first buffer that can sound plays at 0.9 * 1.015; extrapolate the fit back to it.
         # A piece too quiet to fit (a hole early in the tone) lies on the same line once the

@@ -19,6 +19,9 @@ class WineKind:
     device_start = 0.5
     # Without a sound server waveOutOpen fails with MMSYSERR_BADDEVICEID (2), shown as 2 - 32.
     no_server_cause = "Wine's code without a sound server, 2,"
+    # Tab's order is the dialog template's; the focus starts on its first control.
+    tab_order = ["close", "new_test", "name", "chart", "start_left", "start_right", "heard", "aid",
+                 "list", "store", "comparison"]
 
     def __init__(self, path, installed=False):
         self.path = os.path.abspath(path)
@@ -50,6 +53,9 @@ class NativeKind:
     # ALSA fails to open "default" (no pulse server: no card to fall back to); the program shows
     # it as the Windows program shows Wine's code.
     no_server_cause = "ALSA's error without a sound server"
+    # Tab goes row by row from the top, each row from the left; the focus starts on the name.
+    tab_order = ["name", "store", "list", "start_left", "heard", "new_test", "comparison", "aid",
+                 "start_right", "close", "chart"]
 
     def __init__(self, path, installed=False):
         self.path = os.path.abspath(path)

@@ -13,6 +13,8 @@ p. An installed program, run where it was installed (installed.py; with --instal
 h. A box during a run holds the tone; the run resumes with it afterwards (held_run.py).
 i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
    (hung_server.py).
+k. The whole test by keyboard only (keyboard.py).
+s. The whole test through the accessibility tree only, native program (screen_reader.py).
 """
 
 import argparse
@@ -31,8 +33,10 @@ from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, chec
 from installed import scenario_p
 from held_run import scenario_h
 from hung_server import scenario_i
+from keyboard import scenario_k
 from picture import scenario_g
 from report import check_harness, fail_on_exception
+from screen_reader import scenario_s
 from session import Context, Session
 from start_up import scenario_a, scenario_e
 from storing import scenario_d, scenario_d_restart
@@ -125,7 +129,7 @@ def main():
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
     parser.add_argument("--pulse-pid", type=int, default=0)
-    parser.add_argument("--scenarios", default="abcdefghi",
+    parser.add_argument("--scenarios", default="abcdefghiks",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b, c, d and f go together")
     parser.add_argument("--installed", action="store_true",
@@ -152,6 +156,13 @@ def main():
             ctx.capture.stop()
     if ctx.capture:
         keep_recording(ctx)
+    # k and s, too, need the sound server.
+    if "k" in chosen:
+        with fail_on_exception(ctx.report, "k: keyboard"):
+            scenario_k(ctx)
+    if "s" in chosen:
+        with fail_on_exception(ctx.report, "s: screen reader"):
+            scenario_s(ctx)
     # g, h and i need the sound server that e stops.
     if "g" in chosen:
         with fail_on_exception(ctx.report, "g: picture"):
