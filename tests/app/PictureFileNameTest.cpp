@@ -1,6 +1,10 @@
 #include "app/PictureFileName.h"
+#include "app/PictureStartFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
 
 namespace {
 
@@ -29,3 +33,14 @@ TEST(PictureFileName, OnlyANameWithoutPngGetsIt) {
 }
 
 } // namespace
+
+TEST(PictureStartFolder, FirstExistingFolderInOrderElseNone) {
+    const std::set<std::string> folders{"/home/anna/Dokumente", "/home/anna"};
+    auto isFolder = [&](const std::string& path) { return folders.count(path) > 0; };
+    // No pictures folder: the documents folder; a folder the platform does not know is skipped.
+    EXPECT_EQ(PictureStartFolder({"/home/anna/Bilder", "", "/home/anna/Dokumente", "/home/anna"},
+                                 isFolder),
+              "/home/anna/Dokumente");
+    EXPECT_EQ(PictureStartFolder({"/home/anna/Bilder", "/home/anna"}, isFolder), "/home/anna");
+    EXPECT_EQ(PictureStartFolder({"/nirgends", ""}, isFolder), "");
+}

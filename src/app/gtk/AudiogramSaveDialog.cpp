@@ -4,6 +4,7 @@
 #include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/PictureFileName.h"
+#include "app/PictureStartFolder.h"
 #include "app/gtk/GtkDialogControls.h"
 #include "chart/cairo/CairoPicture.h"
 #include "support/Cp1252.h"
@@ -13,15 +14,12 @@
 
 namespace {
 
-// The pictures folder, else the documents folder, else the home folder; each only if it exists.
 std::string StartFolder() {
-    for (GUserDirectory folder : {G_USER_DIRECTORY_PICTURES, G_USER_DIRECTORY_DOCUMENTS}) {
-        const char* path = g_get_user_special_dir(folder);
-        if (path != nullptr && g_file_test(path, G_FILE_TEST_IS_DIR)) {
-            return path;
-        }
-    }
-    return g_get_home_dir();
+    auto known = [](const char* path) { return std::string(path != nullptr ? path : ""); };
+    return PictureStartFolder(
+        {known(g_get_user_special_dir(G_USER_DIRECTORY_PICTURES)),
+         known(g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS)), known(g_get_home_dir())},
+        [](const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR); });
 }
 
 void SaveChart(GtkDialogWindow& dialog) {
@@ -148,7 +146,10 @@ bool GtkPicturePlatform::AskSavePath(WindowHandle owner, const std::string& sugg
     gtk_file_chooser_add_filter(files, filter);
     gtk_file_chooser_set_do_overwrite_confirmation(files, TRUE);
     g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(ConfirmOverwrite), nullptr);
-    gtk_file_chooser_set_current_folder(files, StartFolder().c_str());
+    const std::string folder = StartFolder();
+    if (!folder.empty()) {
+        gtk_file_chooser_set_current_folder(files, folder.c_str());
+    }
     gtk_file_chooser_set_current_name(files, suggestedName.c_str());
     gtk_dialog_set_default_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
 

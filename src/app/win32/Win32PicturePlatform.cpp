@@ -1,7 +1,9 @@
 #include "app/win32/Win32PicturePlatform.h"
 
 #include "app/AudiogramPicture.h"
+#include "app/PictureStartFolder.h"
 #include "chart/win32/GdiPicture.h"
+#include "support/Utf16.h"
 
 #include <commdlg.h>
 #include <shlobj.h>
@@ -13,37 +15,34 @@ namespace {
 // Room for a long path (beyond MAX_PATH) in the dialog's file name field.
 constexpr DWORD PathRoom = 32768;
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 units");
+
 std::wstring Wide(const std::string& utf8) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), length);
-    }
-    wide.resize(wide.size() - 1);
-    return wide;
+    std::u16string wide;
+    Utf8ToUtf16(utf8, wide);
+    return std::wstring(reinterpret_cast<const wchar_t*>(wide.c_str()), wide.size());
 }
 
 std::string Utf8(const wchar_t* wide) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), length, nullptr, nullptr);
-    }
-    utf8.resize(utf8.size() - 1);
-    return utf8;
+    std::string text;
+    Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(wide)), text);
+    return text;
 }
 
-// The pictures folder, else the documents folder, else the profile folder; each only if it
-// exists. Empty when none does: the dialog then picks its own.
 std::wstring StartFolder() {
-    for (int folder : {CSIDL_MYPICTURES, CSIDL_PERSONAL, CSIDL_PROFILE}) {
+    auto known = [](int folder) {
         wchar_t path[MAX_PATH] = {};
-        if (SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK &&
-            GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) {
-            return path;
-        }
-    }
-    return std::wstring();
+        return SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK
+                   ? Utf8(path)
+                   : std::string();
+    };
+    return Wide(
+        PictureStartFolder({known(CSIDL_MYPICTURES), known(CSIDL_PERSONAL), known(CSIDL_PROFILE)},
+                           [](const std::string& path) {
+                               const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+                               return attributes != INVALID_FILE_ATTRIBUTES &&
+                                      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                           }));
 }
 
 } // namespace
