@@ -220,7 +220,8 @@ def _measure(recording, tone):
         estimates += frequency_estimates(samples, windows, begin)
     if weight:
         tone.growth = math.exp(weighted / weight * WINDOW)
-    if tone.fits:
+    # A first piece that does not rise (a buffer played again and again) gives no origin.
+    if tone.fits and tone.fits[0][3] > 0:
         begin, _, base, slope = tone.fits[0]
         # The first buffer that can sound plays at 0.9 * 1.015; extrapolate the fit back to it.
         # A piece too quiet to fit (a hole early in the tone) lies on the same line once the
@@ -235,8 +236,8 @@ def _measure(recording, tone):
 def dropouts(samples, start, end, block=DROPOUT_BLOCK):
     """Dropouts of a rising tone between two frames: a block whose peak falls below half that of
     the block before, lasting until a block is back at half that loudness. The tone's start is
-    passed over until it reaches DROPOUT_FLOOR, and its last two blocks, where the press cuts it
-    off, are left out. Returns [(first frame, length in frames)].
+    passed over until it reaches DROPOUT_FLOOR; its last two blocks, and a fall it never comes
+    back from (the press cut it off), are its end. Returns [(first frame, length in frames)].
     """
     levels = peaks(samples, start, end - 2 * block, block)
     found = []
@@ -249,6 +250,8 @@ def dropouts(samples, start, end, block=DROPOUT_BLOCK):
         if index + 1 < len(levels) and level >= DROPOUT_FLOOR and levels[index + 1] < level / 2:
             reference = level
             found.append([start + (index + 1) * block, 0])
+    if reference:
+        found.pop()  # the tone never came back: its end (a sound server's tail after the cut)
     return [(frame, length) for frame, length in found]
 
 
