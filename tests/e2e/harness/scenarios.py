@@ -33,7 +33,10 @@ from storing import scenario_d, scenario_d_restart
 
 def runs_and_storing(ctx):
     """b, c and d: both runs in one session, the store, and a restart of the program."""
-    folder = ctx.folder("a", fresh=not os.path.exists(os.path.join(ctx.artifacts, "a")))
+    # After a, the program's own folder with the fallback record; without a, a fresh one (never
+    # the data file of an earlier run into the same artifact folder).
+    folder = ctx.folder("a", fresh="a" not in ctx.chosen
+                        or not os.path.exists(os.path.join(ctx.artifacts, "a")))
     session = Session(ctx, folder, "program-runs.log")
     saved = None
     try:
