@@ -109,8 +109,8 @@ class Session:
         window = desktop.wait_for_new_window(before, 5)
         if not window:
             return [], None
-        time.sleep(0.3)
         x, y, width, height = desktop.geometry(window)
+        desktop.wait_until_still((x, y, x + width, y + height))
         shot = os.path.join(self.folder, "list-open.png")
         desktop.screenshot(shot)
         lines = desktop.read_lines(shot, (x, y, x + width, y + height),
