@@ -60,7 +60,8 @@ for _ in $(seq 1 200); do
     [ -s "$work/display" ] && break
     sleep 0.1
 done
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 if ! xdpyinfo >/dev/null 2>&1; then
     echo "the virtual display (Xvfb) does not accept connections" >&2
     exit 1

@@ -17,7 +17,7 @@
 set -uo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-# shellcheck source=sound-server.sh
+# shellcheck source=tests/e2e/sound-server.sh
 . "$here/sound-server.sh"
 server="${TONOLOT_E2E_SERVER:-pulseaudio}"
 if [ $# -lt 2 ]; then
@@ -135,7 +135,8 @@ Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log"
 xvfb_pid=$!
 exec 3>&-
 wait_until 20 test -s "$work/display"
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 if [ "$DISPLAY" = ":" ] || ! wait_until 10 xdpyinfo; then
     echo "not ok - the virtual display (Xvfb) accepts connections"
     sed 's/^/#   /' "$work/xvfb.log"

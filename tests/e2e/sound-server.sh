@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run.sh: a sound server of the test's own with a null sink "cap" as the default
 # sink, in the private XDG_RUNTIME_DIR, either PulseAudio or PipeWire (with WirePlumber and
 # pipewire-pulse, as on current desktops). Each process is waited for until it answers; all of
