@@ -50,18 +50,22 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A display of our own: the first free number from 150 on (the end-to-end test takes 90 on).
-display=150
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A display of our own: Xvfb picks a free number and writes it once it accepts connections;
+# -noreset keeps it from resetting between two starts (the next start could meet it mid-reset).
+exec 3>"$work/display"
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 1 50); do
-    xdpyinfo >/dev/null 2>&1 && break
+exec 3>&-
+for _ in $(seq 1 200); do
+    [ -s "$work/display" ] && break
     sleep 0.1
 done
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
+if ! xdpyinfo >/dev/null 2>&1; then
+    echo "the virtual display (Xvfb) does not accept connections" >&2
+    exit 1
+fi
 
 # A sound server of our own with a null sink; clients never start one by themselves.
 export XDG_RUNTIME_DIR="$work/runtime"

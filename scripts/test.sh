@@ -2,9 +2,9 @@
 # Sets up and runs every test: the unit tests natively, under AddressSanitizer/UBSan and under
 # ThreadSanitizer; the Windows build with its unit tests under Wine; the data file's save as an
 # unprivileged user and killed at random moments; the data file's readers fuzzed for a bounded
-# time; the end-to-end tests of the real programs, tonolot.exe under Wine and the native one,
-# with a virtual display and a null sound card; and the Debian package and the Windows installer,
-# each installed and its program started.
+# time; the end-to-end tests of the real programs, tonolot.exe under Wine and the native one (on
+# PulseAudio and on PipeWire), with a virtual display and a null sound card; and the Debian
+# package and the Windows installer, each installed and its program started.
 # Installs what it needs with apt-get. Run from anywhere: scripts/test.sh
 set -uo pipefail
 
@@ -34,10 +34,12 @@ step() { # step NAME COMMAND...: runs one step and counts it
 }
 
 native() { # native PRESET: configure, build and test one native configuration
-    # The tests of the GTK window need a display: a virtual one of their own.
+    # The tests of the GTK window need a display: a virtual one of their own, which must not
+    # reset when one test program leaves it (the next one could meet it mid-reset).
     cmake --preset "$1" >/dev/null &&
         cmake --build --preset "$1" -j "$jobs" &&
-        xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" ctest --preset "$1" -j "$jobs"
+        xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp -noreset" ctest --preset "$1" \
+            -j "$jobs"
 }
 
 # Wine keeps its state in a prefix of our own inside the build folder; no dialogs for the .NET
@@ -107,6 +109,13 @@ endToEndNative() {
     "$root/tests/e2e/run.sh" "$root/build/linux/tonolot" "$root/build/artifacts/e2e-native"
 }
 
+# The same on PipeWire (with WirePlumber and pipewire-pulse), the sound server of current
+# desktops, reached through ALSA's pulse plugin as on them.
+endToEndNativePipeWire() {
+    TONOLOT_E2E_SERVER=pipewire "$root/tests/e2e/run.sh" "$root/build/linux/tonolot" \
+        "$root/build/artifacts/e2e-native-pipewire"
+}
+
 step "unit tests (native)" native linux
 step "unit tests (AddressSanitizer + UBSan)" native linux-asan
 step "threaded tests (ThreadSanitizer)" native linux-tsan
@@ -123,6 +132,7 @@ else
 fi
 if [ -x "$root/build/linux/tonolot" ]; then
     step "end-to-end test of the native program" endToEndNative
+    step "end-to-end test of the native program on PipeWire" endToEndNativePipeWire
 else
     failed=$((failed + 1))
     failures+=("end-to-end test: the native tonolot was not built")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the real program, tonolot.exe under Wine or the native Linux tonolot, on a
-# virtual display (Xvfb), with a PulseAudio null sink as the sound card, a recording of what the
+# virtual display (Xvfb), with a null sink of PulseAudio or PipeWire as the sound card, a
+# recording of what the
 # program plays from the sink's monitor, and real pointer clicks (xdotool) on its controls.
 #
 # Usage: tests/e2e/run.sh PATH_TO_tonolot.exe ARTIFACT_DIR [WINEPREFIX_CACHE_DIR]
@@ -10,12 +11,17 @@
 # TONOLOT_E2E_SCENARIOS=ae (for example) runs only some scenarios, for work on them.
 # TONOLOT_E2E_INSTALLED=1: the program was installed (by the Debian package or the Windows
 # installer): it runs where it lies, its data file where it keeps it by itself; scenario p.
+# TONOLOT_E2E_SERVER=pipewire plays through PipeWire (with WirePlumber and pipewire-pulse)
+# instead of PulseAudio; TONOLOT_E2E_LOAD=1 keeps every core busy (stress-ng) meanwhile.
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
 # Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
 # non-zero on any failure. Everything it starts is stopped again on the way out.
 set -uo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=tests/e2e/sound-server.sh
+. "$here/sound-server.sh"
+server="${TONOLOT_E2E_SERVER:-pulseaudio}"
 if [ $# -lt 2 ]; then
     echo "usage: $0 PATH_TO_tonolot.exe|PATH_TO_NATIVE_tonolot|--probe ARTIFACT_DIR" \
         "[WINEPREFIX_CACHE_DIR]" >&2
@@ -42,6 +48,12 @@ fi
 # Packages: installed only when missing.
 packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
     tesseract-ocr tesseract-ocr-deu procps)
+if [ "$server" = pipewire ]; then
+    packages+=(pipewire pipewire-bin wireplumber pipewire-pulse dbus)
+fi
+if [ "${TONOLOT_E2E_LOAD:-0}" = 1 ]; then
+    packages+=(stress-ng)
+fi
 if [ "$kind" = wine ]; then
     packages+=(wine wine64)
 else
@@ -72,7 +84,7 @@ fi
 
 work="$(mktemp -d /tmp/tonolot-e2e.XXXXXX)"
 xvfb_pid=""
-pulse_pid=""
+load_pid=""
 driver_pid=""
 
 # Ends a process by its pid, only if it still runs the named program (its pid may have been
@@ -96,7 +108,21 @@ cleanup() {
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
     fi
-    [ -n "$pulse_pid" ] && stop_process "$pulse_pid" pulseaudio
+    if [ -n "$load_pid" ]; then
+        kill "$load_pid" 2>/dev/null
+        wait "$load_pid" 2>/dev/null
+    fi
+    # The sound server's processes, the last started first; a stopped one (a hung-server
+    # scenario) is continued so that it can end.
+    local index entry
+    for ((index = ${#server_processes[@]} - 1; index >= 0; index--)); do
+        entry="${server_processes[index]}"
+        stop_process "${entry%% *}" "${entry#* }" && kill -CONT "${entry%% *}" 2>/dev/null
+    done
+    for entry in "${server_processes[@]}"; do
+        # A child is reaped by wait; the daemonized PulseAudio is watched until it has gone.
+        wait "${entry%% *}" 2>/dev/null || wait_until 5 sh -c "! kill -0 ${entry%% *}"
+    done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -104,18 +130,22 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A display number of our own: the first free one from 90 on.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A virtual display of our own. Xvfb picks a free display number itself and writes it once it
+# accepts connections (-displayfd); -noreset keeps it from resetting whenever its last client
+# leaves, where a program started right after would meet it mid-reset and find no display.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 1 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
+exec 3>&-
+wait_until 20 test -s "$work/display"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
+if [ "$DISPLAY" = ":" ] || ! wait_until 10 xdpyinfo; then
+    echo "not ok - the virtual display (Xvfb) accepts connections"
+    sed 's/^/#   /' "$work/xvfb.log"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
 
 # A sound server of our own with a null sink "cap"; clients never start one by themselves, so
 # that a scenario can run the program without any sound server.
@@ -125,10 +155,19 @@ chmod 700 "$XDG_RUNTIME_DIR" "$work/silent-runtime"
 printf 'autospawn = no\n' >"$work/client.conf"
 export PULSE_CLIENTCONFIG="$work/client.conf"
 export HOME="${HOME:-$work}"
-pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-    --load="module-null-sink sink_name=cap" --load="module-native-protocol-unix" \
-    --log-target="file:$work/pulse.log" >/dev/null 2>&1
-pulse_pid="$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)"
+if ! start_sound_server "$server" "$work" >"$work/server-problem"; then
+    echo "not ok - the sound server ($server) starts: $(cat "$work/server-problem")"
+    for log in "$work"/*.log; do sed "s|^|#   $(basename "$log"): |" "$log" | tail -n 5; done
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
+# Under load: every core kept busy by stress-ng while the program plays.
+if [ "${TONOLOT_E2E_LOAD:-0}" = 1 ]; then
+    stress-ng --cpu $((2 * $(nproc))) --quiet >"$work/stress.log" 2>&1 &
+    load_pid=$!
+    echo "# under load: stress-ng --cpu $((2 * $(nproc))) (pid $load_pid)"
+fi
 
 # Wine: a prefix of our own, kept in the cache folder when one is given.
 if [ "$kind" = wine ]; then
@@ -160,7 +199,9 @@ if [ "$target" = --probe ]; then
 else
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
-        --pulse-pid "$pulse_pid" --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghiks}" \
+        --pulse-pid "$pulse_pid" --sound-server "$server" \
+        --server-pids "$(printf '%s\n' "${server_processes[@]}" | tr ' \n' '=,')" \
+        --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghiks}" \
         ${TONOLOT_E2E_INSTALLED:+--installed} &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.

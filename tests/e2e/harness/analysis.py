@@ -14,6 +14,12 @@ BUFFER_FRAMES = 1024
 GROWTH = 1.015
 # Frames of each buffer the program hands to the device; the analysis windows use the same size.
 WINDOW = BUFFER_FRAMES
+# Blocks in which dropouts are looked for: 5 ms (220 frames). Each holds at least a third of a
+# period of the lowest tone (70 Hz), so its peak reaches 0.89 of the amplitude; a block below half
+# the one before is a dropout, not a zero crossing.
+DROPOUT_BLOCK = 220
+# Peaks below this are too coarse (truncated samples) to compare one block with the next.
+DROPOUT_FLOOR = 8
 
 
 class Recording:
@@ -76,6 +82,7 @@ class Tone:
         self.origin = None  # frame where the fitted amplitude is that of the first audible buffer
         self.first_peak = 0  # loudest sample in the tone's first 1024 frames
         self.final_peak = 0  # loudest sample in the tone's last 1024 frames
+        self.dropouts = []  # (first frame, length in frames) of each dropout
 
     @property
     def start(self):
@@ -109,11 +116,15 @@ class Tone:
         begin, _, base, slope = chosen
         return math.exp(base + slope * (frame - begin))
 
+    def longest_dropout_ms(self):
+        return max((length for _, length in self.dropouts), default=0) * 1000 / RATE
+
     def describe(self):
         return ("%s %.1f Hz from %.3f s for %.2f s in %d piece(s), growth %.5f per 1024 frames, "
-                "other channel peak %d" % ("left" if self.channel == 0 else "right",
-                                           self.frequency or 0, self.start / RATE, self.seconds,
-                                           len(self.pieces), self.growth or 0, self.other_peak))
+                "other channel peak %d, %d dropout(s), longest %.1f ms"
+                % ("left" if self.channel == 0 else "right", self.frequency or 0,
+                   self.start / RATE, self.seconds, len(self.pieces), self.growth or 0,
+                   self.other_peak, len(self.dropouts), self.longest_dropout_ms()))
 
 
 def _stretches(recording, start, end, min_gap_seconds):
@@ -189,6 +200,13 @@ def _measure(recording, tone):
     samples = recording.channel(tone.channel)
     tone.first_peak = recording.peak(tone.channel, tone.start, tone.start + WINDOW)
     tone.final_peak = recording.peak(tone.channel, tone.end - WINDOW, tone.end)
+    tone.dropouts = dropouts(samples, tone.start, tone.end)
+    # A silence between pieces is a dropout too, even while the tone is still too faint to
+    # compare blocks.
+    for (_, stop), (begin, _) in zip(tone.pieces, tone.pieces[1:]):
+        if not any(frame <= begin and stop <= frame + length for frame, length in tone.dropouts):
+            tone.dropouts.append((stop, begin - stop))
+    tone.dropouts.sort()
     weighted = 0.0
     weight = 0
     estimates = []
@@ -202,7 +220,8 @@ def _measure(recording, tone):
         estimates += frequency_estimates(samples, windows, begin)
     if weight:
         tone.growth = math.exp(weighted / weight * WINDOW)
-    if tone.fits and tone.fits[0][3] > 0:  # a piece that does not rise has no origin
+    # A first piece that does not rise (a buffer played again and again) gives no origin.
+    if tone.fits and tone.fits[0][3] > 0:
         begin, _, base, slope = tone.fits[0]
         # The first buffer that can sound plays at 0.9 * 1.015; extrapolate the fit back to it.
         # A piece too quiet to fit (a hole early in the tone) lies on the same line once the
@@ -212,6 +231,28 @@ def _measure(recording, tone):
     if estimates:
         estimates.sort()
         tone.frequency = estimates[len(estimates) // 2]
+
+
+def dropouts(samples, start, end, block=DROPOUT_BLOCK):
+    """Dropouts of a rising tone between two frames: a block whose peak falls below half that of
+    the block before, lasting until a block is back at half that loudness. The tone's start is
+    passed over until it reaches DROPOUT_FLOOR; its last two blocks, and a fall it never comes
+    back from (the press cut it off), are its end. Returns [(first frame, length in frames)].
+    """
+    levels = peaks(samples, start, end - 2 * block, block)
+    found = []
+    reference = 0  # the peak before the current dropout, 0 when there is none
+    for index, level in enumerate(levels):
+        if reference and level < reference / 2:
+            found[-1][1] += block
+            continue
+        reference = 0
+        if index + 1 < len(levels) and level >= DROPOUT_FLOOR and levels[index + 1] < level / 2:
+            reference = level
+            found.append([start + (index + 1) * block, 0])
+    if reference:
+        found.pop()  # the tone never came back: its end (a sound server's tail after the cut)
+    return [(frame, length) for frame, length in found]
 
 
 def fit_growth(windows, start):

@@ -111,6 +111,23 @@ class Image:
                    if predicate(self.pixel(x, y)))
 
 
+def wait_until_still(rect, timeout=10, interval=0.2):
+    """Waits until a screen rectangle (left, top, right, bottom) shows the same pixels twice in
+    a row, interval seconds apart: the window has painted. False if it still changes at timeout."""
+    left, top, right, bottom = rect
+    crop = "%dx%d+%d+%d" % (right - left, bottom - top, left, top)
+    limit = time.monotonic() + timeout
+    before = None
+    while time.monotonic() < limit:
+        now = subprocess.run(["import", "-window", "root", "-crop", crop, "rgb:-"],
+                             capture_output=True).stdout
+        if now and now == before:
+            return True
+        before = now
+        time.sleep(interval)
+    return False
+
+
 def screenshot(path):
     run("import", "-window", "root", path)
     return Image(path)

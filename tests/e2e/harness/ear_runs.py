@@ -131,11 +131,18 @@ def check_run(ctx, session, run, shapes=True):
     report(len(tones) == 10 and run.trailing is None, "%s: ten tones, then silence" % label,
            "%d tones%s" % (len(tones), "" if run.trailing is None else
                            ", sound again at %.2f s" % (run.trailing / analysis.RATE)))
-    holes = sum(len(tone.pieces) - 1 for tone in tones)
-    if holes:
-        ctx.report.note("%s: %d short holes in the tones (the player fell behind)" % (label, holes))
     if not tones:
         return
+    # Every tone plays without a break: a dropout is what a listener hears as a click or a gap.
+    broken = ["%.0f Hz: %d, longest %.1f ms at %.2f s"
+              % (t.frequency or 0, len(t.dropouts), t.longest_dropout_ms(),
+                 t.dropouts[0][0] / analysis.RATE) for t in tones if t.dropouts]
+    report(not broken, "%s: every tone plays without a dropout (a %.0f ms block below half the "
+           "one before)" % (label, analysis.DROPOUT_BLOCK * 1000 / analysis.RATE),
+           "; ".join(broken))
+    ctx.report.note("%s: dropouts per tone %s; longest %.1f ms" % (
+        label, " ".join(str(len(t.dropouts)) for t in tones),
+        max(t.longest_dropout_ms() for t in tones)))
     ear = "left" if run.channel == 0 else "right"
     wrong = ["%.0f Hz in the %s channel" % (t.frequency or 0, "left" if t.channel == 0 else "right")
              for t in tones if t.channel != run.channel]

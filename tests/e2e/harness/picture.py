@@ -63,6 +63,12 @@ def open_save_dialog(session, item):
     return desktop.wait_for_window(SAVE_DIALOG, 10)
 
 
+def settled(window):
+    """Waits until a newly opened window has painted (its pixels stay alike)."""
+    x, y, width, height = desktop.geometry(window)
+    desktop.wait_until_still((x, y, x + width, y + height))
+
+
 def wait_for_file(path, timeout=15):
     limit = time.monotonic() + timeout
     while not os.path.exists(path) and time.monotonic() < limit:
@@ -108,9 +114,17 @@ def scenario_g(ctx):
         if not ctx.check(len(lines) == 2, "g: the list holds the stored record", repr(lines)):
             return
         desktop.click(box[0] + box[2] // 2, (lines[1][1] + lines[1][2]) // 2)
-        time.sleep(1.0)
-        screen = desktop.screenshot(os.path.join(ctx.artifacts, "g-chart.png"))
-        item = chart.find_item(screen, session.layout.rect("chart"))
+        # The chart is redrawn with the chosen record's curves: wait until it shows red.
+        limit = time.monotonic() + 10
+        while True:
+            screen = desktop.screenshot(os.path.join(ctx.artifacts, "g-chart.png"))
+            item = chart.find_item(screen, session.layout.rect("chart"))
+            if item and red_pixels(screen, item[0], item[1], item[2] - item[0],
+                                   item[3] - item[1]):
+                break
+            if time.monotonic() >= limit:
+                break
+            time.sleep(0.2)
         if not ctx.check(item and red_pixels(screen, item[0], item[1], item[2] - item[0],
                                              item[3] - item[1]),
                          "g: the chart shows the record's red curve", "item %s" % (item,)):
@@ -120,7 +134,7 @@ def scenario_g(ctx):
         if not ctx.check(dialog, "g: right click, \"Audiogramm speichern\u2026\": the save dialog "
                          "\"Audiogramm speichern\" opens"):
             return
-        time.sleep(0.5)
+        settled(dialog)
         if native:
             # Accepted as offered, the picture lands in the pictures folder under the name.
             desktop.key("Return")
@@ -139,7 +153,7 @@ def scenario_g(ctx):
         if not dialog:
             ctx.check(False, "g: the save dialog opens a second time")
             return
-        time.sleep(0.5)
+        settled(dialog)
         if native:
             desktop.key("ctrl+a")
             desktop.type_text(os.path.join(pictures, "test"))

@@ -44,7 +44,10 @@ from storing import scenario_d, scenario_d_restart
 
 def runs_and_storing(ctx):
     """b, c and d: both runs in one session, the store, and a restart of the program."""
-    folder = ctx.folder("a", fresh=not os.path.exists(os.path.join(ctx.artifacts, "a")))
+    # After a, the program's own folder with the fallback record; without a, a fresh one (never
+    # the data file of an earlier run into the same artifact folder).
+    folder = ctx.folder("a", fresh="a" not in ctx.chosen
+                        or not os.path.exists(os.path.join(ctx.artifacts, "a")))
     session = Session(ctx, folder, "program-runs.log")
     saved = None
     try:
@@ -68,6 +71,8 @@ def runs_and_storing(ctx):
             # The chart after both runs, kept for f.
             ctx.chart_shot = os.path.join(ctx.artifacts, "f-chart.png")
             shutil.copy(ctx.runs["c"].idle_shot.path, ctx.chart_shot)
+        if "d" not in ctx.chosen:
+            return
         with fail_on_exception(ctx.report, "d: storing"):
             saved = scenario_d(ctx, session)
         if ctx.stored:
@@ -128,10 +133,15 @@ def main():
     parser.add_argument("artifacts")
     parser.add_argument("--silent-runtime-dir", required=True)
     parser.add_argument("--pid-file")
-    parser.add_argument("--pulse-pid", type=int, default=0)
+    parser.add_argument("--pulse-pid", type=int, default=0,
+                        help="the process serving the pulse protocol the program talks to "
+                        "(pulseaudio, or pipewire-pulse under PipeWire)")
+    parser.add_argument("--sound-server", default="pulseaudio", choices=("pulseaudio", "pipewire"))
+    parser.add_argument("--server-pids", default="",
+                        help="every process of the sound server as pid=name, comma separated")
     parser.add_argument("--scenarios", default="abcdefghiks",
                         help="letters of the scenarios to run, for working on some of them; "
-                        "b, c, d and f go together")
+                        "b and c go together, d and f need them")
     parser.add_argument("--installed", action="store_true",
                         help="the program was installed: run it in place, its data file where "
                         "it keeps it by itself")
@@ -177,7 +187,7 @@ def main():
     if "e" in chosen:
         with fail_on_exception(ctx.report, "e: no sound server"):
             scenario_e(ctx)
-    if set(chosen) & set("bcdf"):
+    if set(chosen) & set("df"):
         with fail_on_exception(ctx.report, "f: chart"):
             scenario_f(ctx)
     ctx.report.note("took %.0f s" % (time.monotonic() - started))

@@ -21,6 +21,12 @@ class Context:
         self.artifacts = arguments.artifacts
         self.silent_runtime = arguments.silent_runtime_dir
         self.pulse_pid = arguments.pulse_pid
+        self.sound_server = arguments.sound_server
+        # name -> pid of each process of the sound server (pipewire, wireplumber, ...)
+        self.server_pids = {name: int(pid) for pid, name in
+                            (entry.split("=", 1) for entry in arguments.server_pids.split(",")
+                             if "=" in entry)}
+        self.chosen = arguments.scenarios
         self.capture = None
         self.runs = {}  # "b"/"c" -> EarRun
         self.stored = None  # the measured record as read from the data file
@@ -58,8 +64,9 @@ class Session:
         self.dialog = desktop.wait_for_window(DIALOG_NAME, timeout,
                                               stop_if=lambda: not self.program.running())
         if self.dialog:
-            self.layout = DialogLayout(*desktop.geometry(self.dialog))
-            time.sleep(1.0)  # let it paint
+            x, y, width, height = desktop.geometry(self.dialog)
+            self.layout = DialogLayout(x, y, width, height)
+            desktop.wait_until_still((x, y, x + width, y + height))
         return self.dialog
 
     def click(self, control):
@@ -79,6 +86,17 @@ class Session:
             rect = (rect[0] + inset, rect[1] + inset, rect[2] - inset, rect[3] - inset)
         return desktop.read_text(image_path, rect, os.path.join(self.folder, work_name))
 
+    def wait_to_read(self, shot_name, reader, expected, timeout=10):
+        """Takes screenshots until reader(path) reads about `expected` (or timeout seconds have
+        passed): the screen has followed a click or a key. Returns the text and the Image."""
+        limit = time.monotonic() + timeout
+        while True:
+            image = self.ctx.shot(shot_name)
+            text = reader(image.path)
+            if desktop.similarity(text, expected) >= 0.8 or time.monotonic() >= limit:
+                return text, image
+            time.sleep(0.2)
+
     def read_list_field(self, image_path, work_name):
         return desktop.read_text(image_path, self.layout.combo_field(),
                                  os.path.join(self.folder, work_name))
@@ -91,8 +109,8 @@ class Session:
         window = desktop.wait_for_new_window(before, 5)
         if not window:
             return [], None
-        time.sleep(0.3)
         x, y, width, height = desktop.geometry(window)
+        desktop.wait_until_still((x, y, x + width, y + height))
         shot = os.path.join(self.folder, "list-open.png")
         desktop.screenshot(shot)
         lines = desktop.read_lines(shot, (x, y, x + width, y + height),

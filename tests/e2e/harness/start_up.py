@@ -116,7 +116,8 @@ def scenario_e(ctx):
                   "e: a message box \"Tonolot\" appears before the dialog")
         if not box:
             return
-        time.sleep(0.5)
+        x, y, width, height = desktop.geometry(box)
+        desktop.wait_until_still((x, y, x + width, y + height))
         desktop.screenshot(os.path.join(ctx.artifacts, "e-error-box.png"))
         texts = session.program.message_boxes()
         text = texts[0] if texts else ""
@@ -130,7 +131,6 @@ def scenario_e(ctx):
                   "e: %s shows as \"-30 = Ung\u00fcltige Ger\u00e4te-ID\""
                   % ctx.kind.no_server_cause, repr(text))
         # Like a user: bring the box to the front with a click on it, then confirm with Return.
-        x, y, _, _ = desktop.geometry(box)
         desktop.click(x + 8, y + 8)
         desktop.key("Return")
         gone = desktop.wait_until_gone(box, 10)

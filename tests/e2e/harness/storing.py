@@ -17,17 +17,13 @@ def scenario_d(ctx, session):
     time.sleep(0.2)
     desktop.key("End", "shift+Home")
     desktop.type_text(NAME)
-    time.sleep(0.3)
-    shot = os.path.join(ctx.artifacts, "d-typed.png")
-    desktop.screenshot(shot)
-    typed = session.read(shot, "name", "ocr-typed.png")
+    typed, _ = session.wait_to_read(
+        "d-typed.png", lambda shot: session.read(shot, "name", "ocr-typed.png"), NAME)
     ctx.check(desktop.similarity(typed, NAME) >= 0.8, "d: the typed name shows in the name field",
               "reads %r" % typed)
     session.click("store")
-    time.sleep(1.0)
-    shot = os.path.join(ctx.artifacts, "d-stored.png")
-    desktop.screenshot(shot)
-    listed = session.read_list_field(shot, "ocr-list-field.png")
+    listed, _ = session.wait_to_read(
+        "d-stored.png", lambda shot: session.read_list_field(shot, "ocr-list-field.png"), NAME)
     ctx.check(desktop.similarity(listed, NAME) >= 0.8,
               "d: after \"\u00dcbernehmen\" the list shows the new record", "reads %r" % listed)
     code = session.close()
@@ -72,15 +68,17 @@ def scenario_d_restart(ctx, folder, saved):
             return
         _, top, bottom = lines[1]
         desktop.click(box[0] + box[2] // 2, (top + bottom) // 2)
-        time.sleep(1.0)
-        session.click_check_box("comparison")
-        time.sleep(1.0)
-        shot = os.path.join(ctx.artifacts, "d-comparison.png")
-        image = desktop.screenshot(shot)
-        name = session.read(shot, "name", "ocr-chosen.png")
+        name, _ = session.wait_to_read(
+            "d-chosen.png", lambda shot: session.read(shot, "name", "ocr-chosen.png"), NAME)
         ctx.check(desktop.similarity(name, NAME) >= 0.8,
                   "d: choosing the record puts its name into the name field", "reads %r" % name)
-        caption = session.read(shot, "comparison", "ocr-comparison.png")
+        session.click_check_box("comparison")
+        caption, image = session.wait_to_read(
+            "d-comparison.png",
+            lambda shot: session.read(shot, "comparison", "ocr-comparison.png"),
+            "Vergleich: " + NAME)
+        desktop.wait_until_still(session.layout.rect("chart"))
+        image = ctx.shot("d-comparison.png")
         ctx.check(desktop.similarity(caption, "Vergleich: " + NAME) >= 0.85,
                   "d: ticking \"Vergleich\" shows the caption \"Vergleich: %s\"" % NAME,
                   "reads %r" % caption)

@@ -97,8 +97,20 @@ class ToneAnalysisTest(unittest.TestCase):
         recording = recording_of(silence(0.5) + frames[:cut] + silence(0.1) + frames[cut:])
         tone = analysis.tone_between(recording, 0, recording.frames)
         self.assertEqual(2, len(tone.pieces))
+        self.assertEqual(1, len(tone.dropouts), "a hole, however faint, is a dropout")
         expected_origin = int(0.5 * RATE) + 5 * analysis.BUFFER_FRAMES
         self.assertAlmostEqual(expected_origin, tone.origin, delta=analysis.BUFFER_FRAMES)
+
+    def test_a_30_ms_gap_is_one_dropout_and_a_whole_tone_none(self):
+        for hz in (70, 1000, 12000):
+            frames = rising_tone(hz, 450)
+            self.assertEqual([], analysis.tone_between(recording_of(frames), 0, len(frames))
+                             .dropouts, "%d Hz" % hz)
+            cut = (5 + 300) * 1024  # at a level of about 80
+            gapped = frames[:cut] + silence(0.03) + frames[cut:]
+            tone = analysis.tone_between(recording_of(gapped), 0, len(gapped))
+            self.assertEqual(1, len(tone.dropouts), "%d Hz" % hz)
+            self.assertAlmostEqual(30, tone.longest_dropout_ms(), delta=10)
 
     def test_the_amplitude_at_a_frame_follows_the_envelope(self):
         recording = recording_of(rising_tone(1000, 400) + silence(0.2))
