@@ -9,19 +9,21 @@
 // The calls of the look-ahead device, opening and dropping. Writing is in AlsaSinkWriting.cpp,
 // the position clock in AlsaSinkClock.cpp.
 //
-// The sizes asked of ALSA. The look-ahead device keeps four buffers of 1024 frames with the
-// sink, so ALSA's buffer need not hold them all: what does not fit waits in `kept` and is
-// written as room frees up. A small buffer matters behind a sound server, where ALSA's pulse
-// plugin derives the stream's settings from it:
-// - prebuf (what the server waits for before it plays, again after it ran dry) is the buffer
-//   minus one period. With room for every slot (16384 frames) that was 15360 frames, more than
-//   the 4096 the look-ahead device ever hands over: a stream that once ran dry waited for frames
-//   that never came. With 2048 it is 1536, fewer than two buffers.
-// - The period is the server's minimum request, and PipeWire asks its graph for a quantum of two
-//   of them: 512 frames keep the server's own latency near 23 ms, so that what is written is
-//   heard soon after, and what is stored at a press is near what was heard.
-// Four buffers (93 ms) stay queued between the server and `kept`, as before, so the margin
-// against dropouts under load is the same.
+// The sizes asked of ALSA: periods of 1024 frames, one buffer of the tones, and a buffer of
+// 4096, the four buffers the look-ahead device keeps with the sink (a longer slot waits in
+// `kept` and is written as room frees up). Behind a sound server ALSA's pulse plugin derives the
+// server stream's settings from them:
+// - prebuf, what the server waits for before it plays and again after the stream ran dry, is
+//   the buffer minus one period. With room for every slot (16384 frames) it was 15360, more
+//   than the look-ahead device ever hands over, so a stream that ran dry waited for frames that
+//   never came (see AlsaSinkClock.cpp). Now it is 3072: the four buffers handed over after a
+//   stream ran dry start it again.
+// - The target length, what the server holds at most, is the buffer: 93 ms, what it held before
+//   (the look-ahead device never handed over more), so the margin against dropouts is the same.
+// - The minimum request is the period, and PipeWire asks its graph for a quantum of two of
+//   them. Periods of 512 frames halve that, but on PulseAudio's null sink they brought underruns
+//   and holes in the tones, and on PipeWire what is stored at a press came no nearer to what was
+//   heard than the spread between runs.
 
 AlsaSink::AlsaSink(std::string name) : AlsaSink(std::move(name), nullptr) {}
 

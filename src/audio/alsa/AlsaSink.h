@@ -49,8 +49,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // The sizes asked of ALSA; see AlsaSink.cpp for why these.
-    static constexpr snd_pcm_uframes_t PeriodFrames = 512;
-    static constexpr snd_pcm_uframes_t BufferFrames = 2048;
+    static constexpr snd_pcm_uframes_t PeriodFrames = 1024;
+    static constexpr snd_pcm_uframes_t BufferFrames = 4096;
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
