@@ -9,21 +9,17 @@
 // The calls of the look-ahead device, opening and dropping. Writing is in AlsaSinkWriting.cpp,
 // the position clock in AlsaSinkClock.cpp.
 //
-// The sizes asked of ALSA: periods of 1024 frames, one buffer of the tones, and a buffer of
-// 4096, the four buffers the look-ahead device keeps with the sink (a longer slot waits in
-// `kept` and is written as room frees up). Behind a sound server ALSA's pulse plugin derives the
-// server stream's settings from them:
-// - prebuf, what the server waits for before it plays and again after the stream ran dry, is
-//   the buffer minus one period. With room for every slot (16384 frames) it was 15360, more
-//   than the look-ahead device ever hands over, so a stream that ran dry waited for frames that
-//   never came (see AlsaSinkClock.cpp). Now it is 3072: the four buffers handed over after a
-//   stream ran dry start it again.
-// - The target length, what the server holds at most, is the buffer: 93 ms, what it held before
-//   (the look-ahead device never handed over more), so the margin against dropouts is the same.
-// - The minimum request is the period, and PipeWire asks its graph for a quantum of two of
-//   them. Periods of 512 frames halve that, but on PulseAudio's null sink they brought underruns
-//   and holes in the tones, and on PipeWire what is stored at a press came no nearer to what was
-//   heard than the spread between runs.
+// The sizes asked of ALSA: periods of 1024 frames, one buffer of the tones, and room for every
+// slot (16384 frames for the look-ahead device), so that a write is never refused while the
+// device plays. Behind a sound server, ALSA's pulse plugin makes the buffer the server's target
+// length, the period its minimum request (PipeWire asks its graph for a quantum of two), and
+// the buffer minus a period its prebuf: 15360 frames, more than the look-ahead device ever hands
+// over (4096), so a stream that ran dry waits for frames that never come (AlsaSinkClock.cpp
+// restarts it). Smaller sizes were measured against that, with the e2e runs and a tone held up
+// for 300 ms (tests/audio/manual): a buffer of 4096 frames (prebuf 3072) made PulseAudio's
+// stream refuse frames with nothing to play five times in a row where this size does twice;
+// periods of 512 frames brought underruns and holes in the tones there; and on PipeWire neither
+// brought what is stored at a press nearer to what was heard than the spread between runs.
 
 AlsaSink::AlsaSink(std::string name) : AlsaSink(std::move(name), nullptr) {}
 
@@ -53,6 +49,8 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
         return WaveErrorInvalidParam;
     }
     rate = format.samplesPerSec;
+    bufferFrames = std::max<std::uint64_t>(static_cast<std::uint64_t>(slots) * (bytes / FrameBytes),
+                                           4 * PeriodFrames);
     if (unsigned result = OpenDevice()) {
         return result;
     }
@@ -77,7 +75,7 @@ unsigned AlsaSink::OpenDevice() {
     AlsaSetup setup;
     setup.rate = rate;
     setup.period = PeriodFrames;
-    setup.buffer = BufferFrames;
+    setup.buffer = static_cast<snd_pcm_uframes_t>(bufferFrames);
     error = alsa->Configure(opened, setup);
     if (error < 0) {
         alsa->Close(opened);

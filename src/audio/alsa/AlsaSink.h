@@ -48,9 +48,8 @@ class AlsaSink : public PcmSink {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The sizes asked of ALSA; see AlsaSink.cpp for why these.
+    // The period asked of ALSA; the buffer has room for every slot (see AlsaSink.cpp).
     static constexpr snd_pcm_uframes_t PeriodFrames = 1024;
-    static constexpr snd_pcm_uframes_t BufferFrames = 4096;
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
@@ -117,6 +116,7 @@ private:
     AlsaSinkState state = AlsaSinkState::Closed;
     snd_pcm_t* pcm = nullptr; // null while playing after it was closed, until frames are written
     unsigned rate = 0;
+    std::uint64_t bufferFrames = 0; // asked for
     std::uint64_t periodFrames = 0; // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;

@@ -16,17 +16,18 @@
 // - A device may report a stream as running and hold frames it does not play. Behind a sound
 //   server, ALSA's pulse plugin gives the server's stream a prebuf (what the server waits for
 //   before it plays, and again after the stream ran dry) of ALSA's buffer minus one period:
-//   15360 frames while the buffer had room for every slot, where the look-ahead device hands
-//   over 4096 and waits for one buffer to be heard before it gives another. A stream that ran
-//   dry (a late write on a busy machine) then waits for frames that never come: on PulseAudio
-//   it reported a delay of 0 meanwhile, on PipeWire the tone fell silent with its stream open
-//   and running, the delay stayed put and no buffer came back. The smaller buffer (AlsaSink.cpp)
-//   keeps prebuf below what is handed over. Should a device still stop, the sink does not pretend
-//   progress: judged by the delay, no slot finishes, so the look-ahead device's watch reports
-//   the stall. Nor does it wait for the watch: a device whose position (written minus delay) has
-//   not moved for StuckLimit while it holds frames is dropped, prepared (the plugin opens a new
-//   stream, which starts with the first frame written) and given the frames not heard again.
-//   A server that hangs in the drop keeps the look-ahead thread there, and the watch reports it.
+//   15360 frames, where the look-ahead device hands over 4096 and waits for one buffer to be
+//   heard before it gives another. A stream that ran dry (a late write on a busy machine) then
+//   waits for frames that never come. PulseAudio reports a delay of 0 meanwhile and takes no
+//   frames: the sink closes the handle after StallLimit and opens it again (AlsaSinkWriting.cpp).
+//   On PipeWire a tone was seen to fall silent with its stream open and running, its delay put
+//   and no buffer coming back: the sink never closed it, as it still held frames to play. The sink
+//   does not pretend progress then: judged by the delay, no slot finishes, so the look-ahead
+//   device's watch reports the stall. Nor does it wait for the watch: a device whose position
+//   (written minus delay) has not moved for StuckLimit while it holds frames is dropped, prepared
+//   (the plugin opens a new stream, which starts with the first frame written) and given the frames
+//   not heard again. A server that hangs in the drop keeps the look-ahead thread there, and the
+//   watch reports it.
 
 std::uint64_t AlsaSink::Heard() {
     switch (state) {
