@@ -125,7 +125,7 @@ unsigned AlsaSink::Pause() {
         Enter(AlsaSinkEvent::PausedByAlsa);
         return WaveOk;
     }
-    Heard(); // the clock counts up to the pause
+    Heard(); // what was heard up to the pause
     if (state == AlsaSinkState::Playing) {
         Rewind(); // what was not heard yet is written again on Restart
     }
@@ -146,7 +146,7 @@ unsigned AlsaSink::Restart() {
         heard = std::max(heard, written);
     }
     Enter(AlsaSinkEvent::Restarted);
-    clockAt = progressAt = Clock::now();
+    progressAt = Clock::now();
     Pump();
     return WaveOk;
 }

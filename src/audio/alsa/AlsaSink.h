@@ -37,9 +37,10 @@
 //   ALSA holds and writes the frames not yet heard again on Restart (Held); the delay tells them
 //   only about as exactly as the device reports it, so a few frames may be heard twice.
 // - A device that is disconnected, reports -ENODEV, keeps failing for TroubleLimit or cannot be
-//   opened again is lost (Clock): slots finish at the rate they would have played, in silence,
-//   so the hearing test runs on without a hang; Reset tries the device again, and the next Open
-//   reports the error (a box).
+//   opened again is lost (Lost): its handle is closed, nothing more is written and no slot
+//   finishes, so that the level does not go on rising unheard and the look-ahead device's watch
+//   reports the stall; every call still returns at once. Reset tries the device again, and the
+//   next Open reports the error (a box).
 //
 // Every ALSA call is made with `alsaLock` held and never waits for the device to play (the
 // PulseAudio plugin does wait for its server's answers, a few milliseconds); Wait sleeps on a
@@ -95,7 +96,6 @@ private:
     // Frames heard since Open; never goes back (AlsaSinkClock.cpp).
     std::uint64_t Heard();
     std::uint64_t HeardFromDevice();
-    std::uint64_t HeardFromClock();
     // Whether the frames the device holds are still being played; rewinds a device that stopped.
     // `position`: frames written minus the delay, as the device reports it now.
     void WatchProgress(std::int64_t position);
@@ -124,7 +124,6 @@ private:
     std::optional<Clock::time_point> refusedSince; // no room, with nothing left to play, since
     Clock::time_point progressAt; // when the device's position last grew, or it held nothing
     std::int64_t reached = 0;     // the furthest position it reported since it held nothing
-    Clock::time_point clockAt;    // how far the clock has counted (Clock)
     std::uint64_t written = 0;    // frames ALSA has taken
     std::uint64_t heard = 0;
     std::uint64_t submitted = 0; // frames submitted, written or not

@@ -33,31 +33,9 @@ std::uint64_t AlsaSink::Heard() {
     switch (state) {
     case AlsaSinkState::Playing:
         return HeardFromDevice();
-    case AlsaSinkState::Clock:
-    case AlsaSinkState::ClockPaused:
-        return HeardFromClock();
     default:
-        return heard; // paused or closed: nothing more is heard
+        return heard; // paused, lost or closed: nothing more is heard
     }
-}
-
-std::uint64_t AlsaSink::HeardFromClock() {
-    const Clock::time_point now = Clock::now();
-    if (state != AlsaSinkState::Clock) {
-        clockAt = now;
-        return heard;
-    }
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now - clockAt).count();
-    const auto due = static_cast<std::uint64_t>(elapsed) * rate / 1000000000u;
-    if (heard + due >= written) {
-        heard = written;
-        clockAt = now;
-    } else {
-        heard += due;
-        clockAt += std::chrono::nanoseconds(due * 1000000000u / rate);
-    }
-    return heard;
 }
 
 std::uint64_t AlsaSink::HeardFromDevice() {
@@ -75,7 +53,7 @@ std::uint64_t AlsaSink::HeardFromDevice() {
         return heard;
     case SND_PCM_STATE_DISCONNECTED:
         Lose();
-        return HeardFromClock();
+        return heard;
     case SND_PCM_STATE_XRUN:
         Recover(-EPIPE);
         return heard;
@@ -94,7 +72,7 @@ std::uint64_t AlsaSink::HeardFromDevice() {
     }
     if (error < 0) {
         Trouble(error);
-        return state == AlsaSinkState::Playing ? heard : Heard();
+        return heard;
     }
     troubleSince.reset();
     const std::uint64_t inDevice = static_cast<std::uint64_t>(

@@ -16,7 +16,7 @@ AlsaSinkState NextAlsaSinkState(AlsaSinkState state, AlsaSinkEvent event) {
         case Event::PausedByDrop:
             return State::Held;
         case Event::Lost:
-            return State::Clock;
+            return State::Lost;
         default:
             return state;
         }
@@ -27,24 +27,24 @@ AlsaSinkState NextAlsaSinkState(AlsaSinkState state, AlsaSinkEvent event) {
         case Event::ResetDone: // a reset ends a pause, so that what is written after it plays
             return State::Playing;
         case Event::Lost:
-            return State::ClockPaused;
+            return State::LostPaused;
         default:
             return state;
         }
-    case State::Clock:
+    case State::Lost:
         switch (event) {
         case Event::PausedByAlsa:
         case Event::PausedByDrop:
-            return State::ClockPaused;
+            return State::LostPaused;
         case Event::ResetDone:
             return State::Playing;
         default:
             return state;
         }
-    case State::ClockPaused:
+    case State::LostPaused:
         switch (event) {
         case Event::Restarted:
-            return State::Clock;
+            return State::Lost;
         case Event::ResetDone:
             return State::Playing;
         default:
@@ -60,5 +60,5 @@ bool IsOpen(AlsaSinkState state) {
 
 bool IsPaused(AlsaSinkState state) {
     return state == AlsaSinkState::Paused || state == AlsaSinkState::Held ||
-           state == AlsaSinkState::ClockPaused;
+           state == AlsaSinkState::LostPaused;
 }

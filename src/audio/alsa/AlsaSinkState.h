@@ -2,14 +2,14 @@
 
 // What an AlsaSink is doing, and every change of it in one table (NextAlsaSinkState).
 enum class AlsaSinkState {
-    Closed,      // not open
-    Playing,     // frames go to the device as it has room; a handle closed after a stall or a
-                 // failed prepare is opened again for the next frames
-    Paused,      // held by ALSA's own pause
-    Held,        // paused without it: what ALSA held was dropped, and the frames not heard yet
-                 // are written again on Restart
-    Clock,       // the device is gone: slots finish at the rate they would play, in silence
-    ClockPaused, // the same, paused
+    Closed,     // not open
+    Playing,    // frames go to the device as it has room; a handle closed after a stall or a
+                // failed prepare is opened again for the next frames
+    Paused,     // held by ALSA's own pause
+    Held,       // paused without it: what ALSA held was dropped, and the frames not heard yet
+                // are written again on Restart
+    Lost,       // the device is gone: nothing plays and no slot finishes until Reset
+    LostPaused, // the same, paused
 };
 
 enum class AlsaSinkEvent {

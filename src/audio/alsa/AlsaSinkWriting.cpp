@@ -17,10 +17,8 @@ constexpr std::uint64_t TrimFrames = 4096;
 } // namespace
 
 void AlsaSink::Pump() {
-    if (state == AlsaSinkState::Clock) {
-        written = submitted; // nothing is played any more; the clock counts it off
-        Trim(heard);
-        return;
+    if (state == AlsaSinkState::Lost) {
+        return; // nothing is written until Reset tries the device again
     }
     if (state != AlsaSinkState::Playing) {
         return;
@@ -29,9 +27,6 @@ void AlsaSink::Pump() {
     // Twice at most: a device that fails again at once is tried on the next call.
     if (WriteBacklog()) {
         WriteBacklog();
-    }
-    if (state == AlsaSinkState::Clock) {
-        written = submitted;
     }
 }
 
@@ -124,12 +119,11 @@ void AlsaSink::Trouble(int error) {
 }
 
 void AlsaSink::Lose() {
-    TraceAlsa("device lost at frame %llu: counting in silence",
+    TraceAlsa("device lost at frame %llu: nothing plays until a reset",
               static_cast<unsigned long long>(heard));
     CloseHandle();
     troubleSince.reset();
     refusedSince.reset();
-    clockAt = Clock::now();
     Enter(AlsaSinkEvent::Lost);
 }
 
