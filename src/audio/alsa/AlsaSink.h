@@ -1,47 +1,62 @@
 #pragma once
 
 #include "audio/PcmSink.h"
+#include "audio/alsa/AlsaCalls.h"
+#include "audio/alsa/AlsaSinkState.h"
 #include "audio/alsa/AudioThreadPriority.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
-typedef struct _snd_pcm snd_pcm_t;
-
 // An ALSA playback device as a PcmSink: 16-bit stereo, interleaved, at the format's rate, opened
-// non-blocking so that no call ever waits for the device under the caller's lock.
+// non-blocking so that no call ever waits for the device to play. It reaches ALSA only through
+// AlsaCalls, so that tests can stand a device of their own behind it.
 //
 // Positions are counted in frames since Open. Submit copies a slot's frames behind everything
 // submitted before and hands ALSA as much as it takes; what it did not take is kept and written
 // as room frees up (on the next call of Submit, Finished or Wait). A slot has finished once the
-// frames heard, those written minus the device's delay, reach the slot's end, so the look-ahead
-// device fills a buffer when the one before the four with ALSA has been heard, as with winmm.
+// frames heard reach the slot's end (the position clock, AlsaSinkClock.cpp): the frames written
+// minus the device's delay, never going back. So the look-ahead device fills a buffer when the
+// one before the four with ALSA has been heard, as with winmm, and a device that stops playing
+// lets no slot finish: the look-ahead device's watch sees no progress.
 //
-// Reset drops what ALSA holds (snd_pcm_drop, then prepared to play on); an underrun is
-// recovered with snd_pcm_recover, a suspend by preparing the device anew. The frames lost count
-// as heard, so every slot they were in has finished. A handle that cannot be prepared is closed
-// and opened again for the next frames; so is one that has played everything and still takes
-// no frames for 100 ms. Frames are written only while the device reports room by poll (the
-// PulseAudio plugin counts its ring from the server's requests).
-//
-// Pause uses ALSA's own pause where the device has one and is running. Elsewhere it drops what
-// ALSA holds and writes the frames not yet heard again on Restart; the delay tells them only
-// about as exactly as the device reports it, so a few frames may be heard twice or skipped.
-//
-// A device that keeps failing for half a second, or cannot be opened again, turns into a clock:
-// slots finish at the rate they would have played, in silence, so the hearing test runs on
-// without a hang; Reset tries the device again, and the next Open reports the error.
+// What the sink is doing is one AlsaSinkState; every change of it goes through Enter.
+// - An underrun (-EPIPE) is recovered with snd_pcm_recover, a suspend (-ESTRPIPE) by preparing
+//   the device anew; the frames lost count as heard.
+// - A device that holds frames and plays none of them for StuckLimit is dropped, prepared and
+//   given the frames not heard again (see AlsaSinkClock.cpp for the sound server that does this).
+// - A handle that cannot be prepared is closed and opened again for the next frames; so is one
+//   that has played everything and still takes no frames for StallLimit.
+// - Pause uses ALSA's own pause where the device has one and is running. Elsewhere it drops what
+//   ALSA holds and writes the frames not yet heard again on Restart (Held); the delay tells them
+//   only about as exactly as the device reports it, so a few frames may be heard twice.
+// - A device that is disconnected, reports -ENODEV, keeps failing for TroubleLimit or cannot be
+//   opened again is lost (Lost): its handle is closed, nothing more is written and no slot
+//   finishes, so that the level does not go on rising unheard and the look-ahead device's watch
+//   reports the stall; every call still returns at once. Reset tries the device again, and the
+//   next Open reports the error (a box).
 //
 // Every ALSA call is made with `alsaLock` held and never waits for the device to play (the
 // PulseAudio plugin does wait for its server's answers, a few milliseconds); Wait sleeps on a
 // separate lock, so Wake never waits for ALSA.
 class AlsaSink : public PcmSink {
 public:
+    using Clock = std::chrono::steady_clock;
+
+    // The period asked of ALSA; the buffer has room for every slot (see AlsaSink.cpp).
+    static constexpr snd_pcm_uframes_t PeriodFrames = 1024;
+    static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
+    static constexpr auto StallLimit = std::chrono::milliseconds(100);
+    static constexpr auto StuckLimit = std::chrono::milliseconds(300);
+
     explicit AlsaSink(std::string deviceName = "default");
+    AlsaSink(std::string deviceName, std::unique_ptr<AlsaCalls> calls);
     ~AlsaSink() override;
     AlsaSink(const AlsaSink&) = delete;
     AlsaSink& operator=(const AlsaSink&) = delete;
@@ -57,55 +72,59 @@ public:
     void Wake() override;
     void PromoteThread() override { PromoteAudioThread(); }
 
-    // For tests and diagnostics: submitted frames that ALSA has not taken yet.
+    // For tests and diagnostics: submitted frames that ALSA has not taken yet; the state.
     std::uint64_t Backlog() const;
+    AlsaSinkState State() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     // The rest with alsaLock held.
+    void Enter(AlsaSinkEvent event);
     // Opens and sets up the device; a winmm result.
     unsigned OpenDevice();
     // Drops what ALSA holds and prepares the handle to play on; closes it where that fails.
     void Drop();
-    // Closes the handle; the next frames to write open the device again.
+    // Drops what ALSA holds and goes back to the frames heard (as last reckoned): what followed
+    // them is written again.
+    void Rewind();
     void CloseHandle();
     // Hands ALSA as much of the backlog as it takes, opening the device again where needed.
-    void Pump(bool mayRecover = true);
-    // Frames heard since Open; never goes back.
+    void Pump();
+    // One attempt of Pump; true when it should be tried once more at once.
+    bool WriteBacklog();
+    // The device takes no frames; true when its handle was closed to be opened again.
+    bool Refused();
+    // Frames heard since Open; never goes back (AlsaSinkClock.cpp).
     std::uint64_t Heard();
+    std::uint64_t HeardFromDevice();
+    // Whether the frames the device holds are still being played; rewinds a device that stopped.
+    // `position`: frames written minus the delay, as the device reports it now.
+    void WatchProgress(std::int64_t position);
     // After an underrun (-EPIPE) or a suspend (-ESTRPIPE): what ALSA held counts as heard.
     void Recover(int error);
-    // An unexpected error: tolerated for a while, then the clock takes over.
-    void Trouble();
-    // The device takes no frames: fine while it plays, opened again if it has run dry and
-    // still refuses them after a while.
-    void Stalled(bool mayRecover);
-    void Fail();
+    // An unexpected error: tolerated for TroubleLimit, then the device counts as lost.
+    void Trouble(int error);
+    void Lose();
     // Forgets the kept frames before `frame`, which will not be written again.
     void Trim(std::uint64_t frame);
     // Milliseconds until the next slot may end or the backlog may fit.
     unsigned NextEvent();
 
     const std::string deviceName;
+    const std::unique_ptr<AlsaCalls> alsa;
 
     mutable std::mutex alsaLock;
-    bool open = false;
-    snd_pcm_t* pcm = nullptr; // null while open after a drop, until frames are written again
+    AlsaSinkState state = AlsaSinkState::Closed;
+    snd_pcm_t* pcm = nullptr; // null while playing after it was closed, until frames are written
     unsigned rate = 0;
     std::uint64_t bufferFrames = 0; // asked for
     std::uint64_t periodFrames = 0; // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;
-    bool paused = false;
-    bool pausedByAlsa = false;
-    bool failed = false;
-    bool troubled = false;
-    Clock::time_point troubleSince;
-    bool stalled = false;
-    Clock::time_point stalledSince;
-    Clock::time_point clockAt; // how far the clock has counted, once failed
-    std::uint64_t written = 0; // frames ALSA has taken
+    std::optional<Clock::time_point> troubleSince; // unexpected errors since
+    std::optional<Clock::time_point> refusedSince; // no room, with nothing left to play, since
+    Clock::time_point progressAt; // when the device's position last grew, or it held nothing
+    std::int64_t reached = 0;     // the furthest position it reported since it held nothing
+    std::uint64_t written = 0;    // frames ALSA has taken
     std::uint64_t heard = 0;
     std::uint64_t submitted = 0; // frames submitted, written or not
     std::uint64_t keptFrom = 0;  // first frame of `kept`

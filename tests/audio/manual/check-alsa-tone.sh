@@ -31,7 +31,7 @@ root=$(cd "$here/../../.." && pwd)
 
 g++ -std=c++20 -O2 -Wall -Wextra -I"$root/src" "$here/AlsaToneCheck.cpp" \
     "$build/libtonolot_desktop.a" "$build/libtonolot_core.a" -lasound -pthread \
-    -o "$build/AlsaToneCheck"
+    $(pkg-config --cflags --libs gio-2.0) -o "$build/AlsaToneCheck"
 
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR="$work/run"

@@ -1,0 +1,119 @@
+#include "audio/alsa/AlsaSink.h"
+
+#include "audio/alsa/AlsaTrace.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+// The position clock: how many of the frames written have been heard.
+//
+// The device tells it by its delay: the frames written minus the delay have left the speaker.
+// Two things keep that honest:
+// - A delay larger than what was written is the device's own latency before anything was
+//   heard, and a negative one (some devices after running dry) means nothing is left: the
+//   frames heard are clamped to 0 .. written and never go back.
+// - A device may report a stream as running and hold frames it does not play. Behind a sound
+//   server, ALSA's pulse plugin gives the server's stream a prebuf (what the server waits for
+//   before it plays, and again after the stream ran dry) of ALSA's buffer minus one period:
+//   15360 frames, where the look-ahead device hands over 4096 and waits for one buffer to be
+//   heard before it gives another. A stream that ran dry (a late write on a busy machine) then
+//   waits for frames that never come. PulseAudio reports a delay of 0 meanwhile and takes no
+//   frames: the sink closes the handle after StallLimit and opens it again (AlsaSinkWriting.cpp).
+//   On PipeWire a tone was seen to fall silent with its stream open and running, its delay put
+//   and no buffer coming back: the sink never closed it, as it still held frames to play. The sink
+//   does not pretend progress then: judged by the delay, no slot finishes, so the look-ahead
+//   device's watch reports the stall. Nor does it wait for the watch: a device whose position
+//   (written minus delay) has not moved for StuckLimit while it holds frames is dropped, prepared
+//   (the plugin opens a new stream, which starts with the first frame written) and given the frames
+//   not heard again. A server that hangs in the drop keeps the look-ahead thread there, and the
+//   watch reports it.
+
+std::uint64_t AlsaSink::Heard() {
+    switch (state) {
+    case AlsaSinkState::Playing:
+        return HeardFromDevice();
+    default:
+        return heard; // paused, lost or closed: nothing more is heard
+    }
+}
+
+std::uint64_t AlsaSink::HeardFromDevice() {
+    if (pcm == nullptr) {
+        heard = std::max(heard, written); // closed: ALSA holds nothing
+        return heard;
+    }
+    switch (alsa->State(pcm)) {
+    case SND_PCM_STATE_RUNNING:
+    case SND_PCM_STATE_DRAINING:
+        break;
+    case SND_PCM_STATE_PREPARED:
+        // Starts with the first frame written, so nothing was written since it was prepared.
+        heard = std::max(heard, written);
+        return heard;
+    case SND_PCM_STATE_DISCONNECTED:
+        Lose();
+        return heard;
+    case SND_PCM_STATE_XRUN:
+        Recover(-EPIPE);
+        return heard;
+    case SND_PCM_STATE_SUSPENDED:
+        Recover(-ESTRPIPE);
+        return heard;
+    default: // no longer set up
+        Recover(-EBADFD);
+        return heard;
+    }
+    snd_pcm_sframes_t delay = 0;
+    const int error = alsa->Delay(pcm, &delay);
+    if (error == -EPIPE || error == -ESTRPIPE) {
+        Recover(error);
+        return heard;
+    }
+    if (error < 0) {
+        Trouble(error);
+        return heard;
+    }
+    troubleSince.reset();
+    const std::uint64_t inDevice = static_cast<std::uint64_t>(
+        std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
+    heard = std::max(heard, written - inDevice);
+    WatchProgress(static_cast<std::int64_t>(written) - delay);
+    return heard;
+}
+
+void AlsaSink::WatchProgress(std::int64_t position) {
+    const Clock::time_point now = Clock::now();
+    if (position > reached || heard >= written) {
+        reached = std::max(reached, position);
+        progressAt = now;
+        return;
+    }
+    if (now - progressAt >= StuckLimit) {
+        TraceAlsa("holds frames %llu..%llu and plays none: given them again",
+                  static_cast<unsigned long long>(heard), static_cast<unsigned long long>(written));
+        Rewind(); // the frames not heard are written again by the next Pump
+    }
+}
+
+unsigned AlsaSink::NextEvent() {
+    if (IsPaused(state)) {
+        return UINT_MAX;
+    }
+    Pump();
+    const std::uint64_t now = Heard();
+    std::uint64_t next = UINT64_MAX;
+    for (std::uint64_t end : slotEnds) {
+        if (end > now) {
+            next = std::min(next, end);
+        }
+    }
+    std::uint64_t milliseconds = UINT_MAX;
+    if (next != UINT64_MAX) {
+        milliseconds = ((next - now) * 1000 + rate - 1) / rate;
+    }
+    if (written < submitted || troubleSince) {
+        milliseconds = std::min<std::uint64_t>(milliseconds, periodFrames * 500 / rate);
+    }
+    return static_cast<unsigned>(std::max<std::uint64_t>(milliseconds, 1));
+}
