@@ -21,6 +21,7 @@ class KeyPresses:
     def __init__(self, order):
         self.order = order
         self.focus = order[0]
+        self.starts = 0
 
     def move_to(self, control, disabled=("heard",)):
         """Tab or Shift+Tab, whichever is shorter, until the focus is on the control; disabled
@@ -41,7 +42,9 @@ class KeyPresses:
         if self.focus == "heard":
             self.focus = button  # the end of the run before moved it on to this next step
         self.move_to(button)
-        desktop.key("space")
+        # Space for the first start, Enter for the second: both press a focused button.
+        desktop.key("Return" if self.starts else "space")
+        self.starts += 1
         self.focus = "heard"  # the program moves it there
 
     def heard(self, number):
@@ -73,8 +76,8 @@ def scenario_k(ctx):
         keys.move_to("name")
         desktop.key("End", "shift+Home")
         desktop.type_text(NAME)
-        # Enter after typing, as many would: in the name field it must do nothing (neither
-        # close the program through its default button nor store).
+        # Enter after typing, as many would: in the name field it must not press the default
+        # button, "Schließen", and end the program.
         desktop.key("Return")
         keys.move_to("store")
         desktop.key("Return")
