@@ -15,17 +15,7 @@ cd "$root"
 
 version=$(sed -n 's/^project(Tonolot VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb="$root/build/package/tonolot_${version}-1_$(dpkg --print-architecture).deb"
-failed=0
-check() { # check NAME COMMAND...: runs one check, prints its result
-    local name=$1
-    shift
-    if "$@"; then
-        echo "ok - $name"
-    else
-        echo "not ok - $name"
-        failed=$((failed + 1))
-    fi
-}
+. "$root/scripts/checks.sh"
 
 rm -f "$deb"
 cmake --preset linux-release >/dev/null &&

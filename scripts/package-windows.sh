@@ -16,17 +16,7 @@ cd "$root"
 version=$(sed -n 's/^project(Tonolot VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 setup="$root/build/package/tonolot-$version-setup.exe"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tonolot'
-failed=0
-check() { # check NAME COMMAND...: runs one check, prints its result
-    local name=$1
-    shift
-    if "$@"; then
-        echo "ok - $name"
-    else
-        echo "not ok - $name"
-        failed=$((failed + 1))
-    fi
-}
+. "$root/scripts/checks.sh"
 
 { [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null; } &&
     cmake --build --preset windows --target tonolot >/dev/null || exit 1
