@@ -24,9 +24,12 @@ STALLED = "Die Tonausgabe antwortet nicht. Der Test wurde angehalten."
 RECORD = datafile.Record(b"Ina Ohr", [30 + i for i in range(10)], [35 + i for i in range(10)])
 # Seconds from the stop to the box: two without progress, one for the device's close, and room.
 BOX_WITHIN = 8
-# Seconds from the click on "Schließen" to the end of the program (it must be two; room for a
-# busy machine).
-CLOSED_WITHIN = 4
+# Seconds from the click on "Schließen" until the window is gone and the program has ended.
+CLOSED_WITHIN = 2
+# Under Wine every close takes 2 s more on the test's display, hang or not: DestroyWindow takes
+# 2.0 s there (measured in a normal close), Wine's X11 driver waiting for a window manager that
+# the display does not have.
+WINE_WITHDRAW_WAIT = 2
 
 
 def chart_menu_opens(item):
@@ -106,11 +109,12 @@ def scenario_i(ctx):
         time.sleep(0.5)
         began = time.monotonic()
         session.click("close")
-        code = session.program.wait_exit(CLOSED_WITHIN + 20)
+        code = session.program.wait_exit(CLOSED_WITHIN + WINE_WITHDRAW_WAIT + 20)
         took = time.monotonic() - began
         native = type(ctx.kind).__name__ == "NativeKind"
-        ctx.check(code is not None and took <= CLOSED_WITHIN and (code == 0 or not native),
-                  "i: closing during a fresh stop ends the program within %d s" % CLOSED_WITHIN,
+        ended_within = CLOSED_WITHIN + (0 if native else WINE_WITHDRAW_WAIT)
+        ctx.check(code is not None and took <= ended_within and (code == 0 or not native),
+                  "i: closing during a fresh stop ends the program within %d s" % ended_within,
                   "exit code %s after %.1f s" % (code, took))
         if not native and code != 0:
             # Wine's sound driver takes the process down as it ends, with a thread of the device
