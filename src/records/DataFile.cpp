@@ -1,4 +1,5 @@
 #include "hearing/HearingTest.h"
+#include "records/RecordLine.h"
 #include "support/Cp1252.h"
 #include "support/FileCalls.h"
 #include "support/FileSave.h"
@@ -6,7 +7,6 @@
 #include "support/TextString.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr char NameSeparator = '\xF7';
-constexpr const char* LeftMarker = "\xF7 L";
-constexpr const char* RightMarker = " R";
-constexpr const char* LineEnd = "\r\n";
 constexpr const char* FallbackName = "unbekannter Standard";
 constexpr std::int32_t MissingLevel = 50;
 constexpr const char* UnsavedText = "Die Messungen konnten nicht gespeichert werden:\r\n%s";
@@ -43,87 +39,9 @@ PersonRecord FallbackRecord() {
     return record;
 }
 
-// Bytes 0x01-0x20 and 0x80-0xFF (at most 32 as signed 8-bit numbers) separate values.
-bool IsSeparator(char byte) {
-    return byte != '\0' && static_cast<signed char>(byte) <= 32;
-}
-
-// Reads a decimal number with optional sign at `text` into `number`; no digits give 0. A number
-// beyond the signed 32-bit range is clamped to that range rather than wrapping. Returns the first
-// byte behind the sign and the digits.
-const char* ReadNumber(const char* text, std::int32_t& number) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
-    std::int64_t value = 0;
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        value = value * 10 + (*text - '0');
-        if (value >= limit) {
-            value = limit;
-        }
-    }
-    number = static_cast<std::int32_t>(negative ? -value : value);
-    return text;
-}
-
-// Reads `count` values from `cursor` on into `levels`; values that are missing, not numbers, or
-// 0 or less read as 50. Returns where reading stopped.
-const char* ReadLevels(const char* cursor, std::int32_t* levels) {
-    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        while (IsSeparator(*cursor)) {
-            ++cursor;
-        }
-        std::int32_t value = 0;
-        // Sign and digits are no separators, so the value's remaining bytes follow them: each
-        // byte is looked at once.
-        cursor = ReadNumber(cursor, value);
-        levels[i] = value > 0 ? value : MissingLevel;
-        while (*cursor && !IsSeparator(*cursor)) {
-            ++cursor;
-        }
-    }
-    return cursor;
-}
-
-// The longest record line: a name of 127 bytes, the left marker, twenty levels of at most
-// " -2147483648" and the right marker between them, and the line end.
-constexpr std::size_t MaxLineBytes =
-    (PersonRecord::NameSize - 1) + 3 + 2 * PersonRecord::LevelCount * 12 + 2 + 2;
-
-// Each level as " %ld" would write it: a space, a '-' for negative values, the decimal digits.
-// Written straight into the line: a printf call per level was most of a save's work.
-char* PutLevels(char* out, const std::int32_t* levels) {
-    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        *out++ = ' ';
-        out = std::to_chars(out, out + 11, levels[i]).ptr;
-    }
-    return out;
-}
-
-// One record line as saved at `out` (at most MaxLineBytes), with CR LF unless it is the last;
-// returns its end.
-char* PutRecordLine(const PersonRecord& record, bool last, char* out) {
-    const void* nameEnd = std::memchr(record.name, '\0', PersonRecord::NameSize - 1);
-    out = std::copy(record.name,
-                    nameEnd ? static_cast<const char*>(nameEnd)
-                            : record.name + (PersonRecord::NameSize - 1),
-                    out);
-    out = std::copy_n(LeftMarker, 3, out);
-    out = PutLevels(out, record.left);
-    out = std::copy_n(RightMarker, 2, out);
-    out = PutLevels(out, record.right);
-    if (!last) {
-        out = std::copy_n(LineEnd, 2, out);
-    }
-    return out;
-}
-
 // One record line as a string; false when no room could be had for it (the line is then empty).
 bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
-    char text[MaxLineBytes];
+    char text[RecordLineRoom];
     const char* end = PutRecordLine(record, last, text);
     return line.Assign(text, static_cast<std::uint32_t>(end - text)) == 1;
 }
@@ -199,7 +117,7 @@ bool BuildContent(const RecordList& records, std::string& content) {
         // A usual line is about a hundred bytes: one allocation for most files instead of a
         // copy at every doubling. Pages not written are never touched.
         content.reserve(static_cast<std::size_t>(records.count) * 128);
-        char line[MaxLineBytes];
+        char line[RecordLineRoom];
         for (std::uint32_t i = 0; i < records.count; ++i) {
             const char* end = PutRecordLine(records.items[i], i + 1 == records.count, line);
             content.append(line, static_cast<std::size_t>(end - line));
@@ -237,33 +155,7 @@ FileSaveResult WriteRecords(const char* path, const RecordList& records) {
 } // namespace
 
 bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
-    std::size_t length = std::strlen(line);
-    const char* separator = static_cast<const char*>(std::memchr(line, NameSeparator, length));
-    if (!separator) {
-        return false;
-    }
-    // The name keeps the rest of the line's first 128 bytes behind its terminator.
-    std::memset(record.name, 0, sizeof record.name);
-    std::memcpy(record.name, line, length < sizeof record.name ? length : sizeof record.name);
-    record.name[PersonRecord::NameSize - 1] = '\0';
-    std::size_t nameLength = static_cast<std::size_t>(separator - line);
-    if (nameLength < sizeof record.name) {
-        record.name[nameLength] = '\0';
-    }
-
-    const char* marker = std::strchr(separator, 'L');
-    if (!marker) {
-        return false;
-    }
-    const char* cursor = ReadLevels(marker + 1, record.left);
-    // The R counts only after the tenth left value; fewer left values read on into the right ones.
-    const char* right = std::strrchr(cursor, 'R');
-    if (right) {
-        ReadLevels(right + 1, record.right);
-    } else {
-        std::memcpy(record.right, record.left, sizeof record.right);
-    }
-    return true;
+    return ReadRecordLine(line, std::strlen(line), record);
 }
 
 void HearingTest::LoadRecords(const char* path) {
