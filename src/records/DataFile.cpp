@@ -6,9 +6,7 @@
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -46,65 +44,47 @@ bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
     return line.Assign(text, static_cast<std::uint32_t>(end - text)) == 1;
 }
 
-// The lines of the file while it is read: heap strings in file order, in an array that grows
-// by half its size (at least 8 entries), so that a file of many lines is not copied over and
-// over. Lines for which no room can be had are dropped.
-class HeldLines {
-public:
-    HeldLines() = default;
-    ~HeldLines() {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            delete lines[i];
-        }
-        std::free(lines);
+// Lines read before the list gets room for all records of the file at the rate they show.
+constexpr std::uint32_t SampleLines = 64;
+
+// Room for the records of the whole file at the rate of those among the first lines, and an
+// eighth more, so that the list of a large file is not moved (its memory copied and touched
+// anew) at every step of its growth. `read` counts each line end as two bytes. Without that
+// much memory the list grows step by step as far as memory allows.
+void MakeRoom(RecordList& records, std::uint32_t found, std::int64_t size, std::int64_t read) {
+    const std::int64_t expected = static_cast<std::int64_t>(found) * size / read;
+    const std::int64_t slots = records.count + expected + expected / 8 + 8;
+    if (slots > records.capacity && slots < UINT32_MAX) {
+        records.GrowTo(static_cast<std::uint32_t>(slots));
     }
-    HeldLines(const HeldLines&) = delete;
-    HeldLines& operator=(const HeldLines&) = delete;
+}
 
-    void Keep(TextString* line) {
-        if (count + 1 >= capacity) {
-            std::uint32_t grown = capacity + std::max<std::uint32_t>(8, capacity / 2);
-            void* larger = grown > capacity && grown < UINT32_MAX / sizeof(TextString*)
-                               ? std::realloc(lines, grown * sizeof(TextString*))
-                               : nullptr;
-            if (!larger) {
-                delete line;
-                return;
-            }
-            lines = static_cast<TextString**>(larger);
-            capacity = grown;
-        }
-        lines[count++] = line;
-    }
-
-    std::uint32_t Count() const { return count; }
-    const char* Text(std::uint32_t index) const { return lines[index]->Text(); }
-
-private:
-    TextString** lines = nullptr;
-    std::uint32_t count = 0;
-    std::uint32_t capacity = 0;
-};
-
-void ReadLines(FileHandle file, HeldLines& held) {
+// Reads the file's lines into the list as they come, each into the same block. Lines that are
+// no record lines are left out; when the list cannot grow, the records read so far stay and
+// the rest of the file is still read past.
+void ReadRecords(FileHandle file, RecordList& records) {
+    // The file's size tells the room the list will need; reading then starts at the beginning.
+    const std::int32_t size = FileSeek(file, 0, FileSeekEnd);
+    FileSeek(file, 0, FileSeekBegin);
+    TextString line;
+    PersonRecord record;
+    std::uint32_t lines = 0;
+    std::uint32_t found = 0;
+    std::int64_t read = 0;
     for (;;) {
-        TextString* line = new (std::nothrow) TextString;
-        if (!line) {
-            // No room to keep it: read past it all the same.
-            TextString skipped;
-            if (skipped.LineReader(file) < 0) {
-                return;
-            }
-            continue;
-        }
-        std::int32_t result = line->LineReader(file);
-        if (result > 0) {
-            held.Keep(line);
-            continue;
-        }
-        delete line;
+        line.Clear();
+        const std::int32_t result = line.LineReader(file);
         if (result < 0) {
             return;
+        }
+        const char* text = line.Text();
+        if (result > 0 && ReadRecordLine(text, std::strlen(text), record)) {
+            records.Add(record);
+            ++found;
+        }
+        read += result + 2;
+        if (++lines == SampleLines && size > 0) {
+            MakeRoom(records, found, size, read);
         }
     }
 }
@@ -160,7 +140,6 @@ bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
 
 void HearingTest::LoadRecords(const char* path) {
     givenDataPath.Assign(path);
-    HeldLines held;
     FileHandle file = FileOpen(path, FileOpenRead);
     if (file == FileError) {
         file = FileCreate(path, FileAttributeNormal);
@@ -175,20 +154,8 @@ void HearingTest::LoadRecords(const char* path) {
         }
     } else {
         dataPath.Assign(path);
-        ReadLines(file, held);
+        ReadRecords(file, records);
         FileClose(file);
-    }
-
-    // Room for every line at once, so that the list is not moved as it grows; if that much
-    // cannot be had, Add grows it step by step as far as memory allows.
-    if (held.Count() > 0 && held.Count() + 1 > records.capacity) {
-        records.GrowTo(held.Count() + 1);
-    }
-    for (std::uint32_t i = 0; i < held.Count(); ++i) {
-        PersonRecord record;
-        if (ParseRecordLine(held.Text(i), record)) {
-            records.Add(record);
-        }
     }
     if (records.count == 0) {
         records.Add(FallbackRecord());
