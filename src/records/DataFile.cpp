@@ -1,14 +1,12 @@
 #include "hearing/HearingTest.h"
+#include "records/RecordLine.h"
 #include "support/Cp1252.h"
 #include "support/FileCalls.h"
 #include "support/FileSave.h"
 #include "support/MessageBoxes.h"
 #include "support/TextString.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -18,10 +16,6 @@
 
 namespace {
 
-constexpr char NameSeparator = '\xF7';
-constexpr const char* LeftMarker = "\xF7 L";
-constexpr const char* RightMarker = " R";
-constexpr const char* LineEnd = "\r\n";
 constexpr const char* FallbackName = "unbekannter Standard";
 constexpr std::int32_t MissingLevel = 50;
 constexpr const char* UnsavedText = "Die Messungen konnten nicht gespeichert werden:\r\n%s";
@@ -43,150 +37,54 @@ PersonRecord FallbackRecord() {
     return record;
 }
 
-// Bytes 0x01-0x20 and 0x80-0xFF (at most 32 as signed 8-bit numbers) separate values.
-bool IsSeparator(char byte) {
-    return byte != '\0' && static_cast<signed char>(byte) <= 32;
-}
-
-// Reads a decimal number with optional sign at `text` into `number`; no digits give 0. A number
-// beyond the signed 32-bit range is clamped to that range rather than wrapping. Returns the first
-// byte behind the sign and the digits.
-const char* ReadNumber(const char* text, std::int32_t& number) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
-    std::int64_t value = 0;
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        value = value * 10 + (*text - '0');
-        if (value >= limit) {
-            value = limit;
-        }
-    }
-    number = static_cast<std::int32_t>(negative ? -value : value);
-    return text;
-}
-
-// Reads `count` values from `cursor` on into `levels`; values that are missing, not numbers, or
-// 0 or less read as 50. Returns where reading stopped.
-const char* ReadLevels(const char* cursor, std::int32_t* levels) {
-    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        while (IsSeparator(*cursor)) {
-            ++cursor;
-        }
-        std::int32_t value = 0;
-        // Sign and digits are no separators, so the value's remaining bytes follow them: each
-        // byte is looked at once.
-        cursor = ReadNumber(cursor, value);
-        levels[i] = value > 0 ? value : MissingLevel;
-        while (*cursor && !IsSeparator(*cursor)) {
-            ++cursor;
-        }
-    }
-    return cursor;
-}
-
-// The longest record line: a name of 127 bytes, the left marker, twenty levels of at most
-// " -2147483648" and the right marker between them, and the line end.
-constexpr std::size_t MaxLineBytes =
-    (PersonRecord::NameSize - 1) + 3 + 2 * PersonRecord::LevelCount * 12 + 2 + 2;
-
-// Each level as " %ld" would write it: a space, a '-' for negative values, the decimal digits.
-// Written straight into the line: a printf call per level was most of a save's work.
-char* PutLevels(char* out, const std::int32_t* levels) {
-    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        *out++ = ' ';
-        out = std::to_chars(out, out + 11, levels[i]).ptr;
-    }
-    return out;
-}
-
-// One record line as saved at `out` (at most MaxLineBytes), with CR LF unless it is the last;
-// returns its end.
-char* PutRecordLine(const PersonRecord& record, bool last, char* out) {
-    const void* nameEnd = std::memchr(record.name, '\0', PersonRecord::NameSize - 1);
-    out = std::copy(record.name,
-                    nameEnd ? static_cast<const char*>(nameEnd)
-                            : record.name + (PersonRecord::NameSize - 1),
-                    out);
-    out = std::copy_n(LeftMarker, 3, out);
-    out = PutLevels(out, record.left);
-    out = std::copy_n(RightMarker, 2, out);
-    out = PutLevels(out, record.right);
-    if (!last) {
-        out = std::copy_n(LineEnd, 2, out);
-    }
-    return out;
-}
-
 // One record line as a string; false when no room could be had for it (the line is then empty).
 bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
-    char text[MaxLineBytes];
+    char text[RecordLineRoom];
     const char* end = PutRecordLine(record, last, text);
     return line.Assign(text, static_cast<std::uint32_t>(end - text)) == 1;
 }
 
-// The lines of the file while it is read: heap strings in file order, in an array that grows
-// by half its size (at least 8 entries), so that a file of many lines is not copied over and
-// over. Lines for which no room can be had are dropped.
-class HeldLines {
-public:
-    HeldLines() = default;
-    ~HeldLines() {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            delete lines[i];
-        }
-        std::free(lines);
+// Lines read before the list gets room for all records of the file at the rate they show.
+constexpr std::uint32_t SampleLines = 64;
+
+// Room for the records of the whole file at the rate of those among the first lines, and an
+// eighth more, so that the list of a large file is not moved (its memory copied and touched
+// anew) at every step of its growth. `read` counts each line end as two bytes. Without that
+// much memory the list grows step by step as far as memory allows.
+void MakeRoom(RecordList& records, std::uint32_t found, std::int64_t size, std::int64_t read) {
+    const std::int64_t expected = static_cast<std::int64_t>(found) * size / read;
+    const std::int64_t slots = records.count + expected + expected / 8 + 8;
+    if (slots > records.capacity && slots < UINT32_MAX) {
+        records.GrowTo(static_cast<std::uint32_t>(slots));
     }
-    HeldLines(const HeldLines&) = delete;
-    HeldLines& operator=(const HeldLines&) = delete;
+}
 
-    void Keep(TextString* line) {
-        if (count + 1 >= capacity) {
-            std::uint32_t grown = capacity + std::max<std::uint32_t>(8, capacity / 2);
-            void* larger = grown > capacity && grown < UINT32_MAX / sizeof(TextString*)
-                               ? std::realloc(lines, grown * sizeof(TextString*))
-                               : nullptr;
-            if (!larger) {
-                delete line;
-                return;
-            }
-            lines = static_cast<TextString**>(larger);
-            capacity = grown;
-        }
-        lines[count++] = line;
-    }
-
-    std::uint32_t Count() const { return count; }
-    const char* Text(std::uint32_t index) const { return lines[index]->Text(); }
-
-private:
-    TextString** lines = nullptr;
-    std::uint32_t count = 0;
-    std::uint32_t capacity = 0;
-};
-
-void ReadLines(FileHandle file, HeldLines& held) {
+// Reads the file's lines into the list as they come, each into the same block. Lines that are
+// no record lines are left out; when the list cannot grow, the records read so far stay and
+// the rest of the file is still read past.
+void ReadRecords(FileHandle file, RecordList& records) {
+    // The file's size tells the room the list will need; reading then starts at the beginning.
+    const std::int32_t size = FileSeek(file, 0, FileSeekEnd);
+    FileSeek(file, 0, FileSeekBegin);
+    TextString line;
+    PersonRecord record;
+    std::uint32_t lines = 0;
+    std::uint32_t found = 0;
+    std::int64_t read = 0;
     for (;;) {
-        TextString* line = new (std::nothrow) TextString;
-        if (!line) {
-            // No room to keep it: read past it all the same.
-            TextString skipped;
-            if (skipped.LineReader(file) < 0) {
-                return;
-            }
-            continue;
-        }
-        std::int32_t result = line->LineReader(file);
-        if (result > 0) {
-            held.Keep(line);
-            continue;
-        }
-        delete line;
+        line.Clear();
+        const std::int32_t result = line.LineReader(file);
         if (result < 0) {
             return;
+        }
+        const char* text = line.Text();
+        if (result > 0 && ReadRecordLine(text, std::strlen(text), record)) {
+            records.Add(record);
+            ++found;
+        }
+        read += result + 2;
+        if (++lines == SampleLines && size > 0) {
+            MakeRoom(records, found, size, read);
         }
     }
 }
@@ -199,7 +97,7 @@ bool BuildContent(const RecordList& records, std::string& content) {
         // A usual line is about a hundred bytes: one allocation for most files instead of a
         // copy at every doubling. Pages not written are never touched.
         content.reserve(static_cast<std::size_t>(records.count) * 128);
-        char line[MaxLineBytes];
+        char line[RecordLineRoom];
         for (std::uint32_t i = 0; i < records.count; ++i) {
             const char* end = PutRecordLine(records.items[i], i + 1 == records.count, line);
             content.append(line, static_cast<std::size_t>(end - line));
@@ -237,38 +135,11 @@ FileSaveResult WriteRecords(const char* path, const RecordList& records) {
 } // namespace
 
 bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
-    std::size_t length = std::strlen(line);
-    const char* separator = static_cast<const char*>(std::memchr(line, NameSeparator, length));
-    if (!separator) {
-        return false;
-    }
-    // The name keeps the rest of the line's first 128 bytes behind its terminator.
-    std::memset(record.name, 0, sizeof record.name);
-    std::memcpy(record.name, line, length < sizeof record.name ? length : sizeof record.name);
-    record.name[PersonRecord::NameSize - 1] = '\0';
-    std::size_t nameLength = static_cast<std::size_t>(separator - line);
-    if (nameLength < sizeof record.name) {
-        record.name[nameLength] = '\0';
-    }
-
-    const char* marker = std::strchr(separator, 'L');
-    if (!marker) {
-        return false;
-    }
-    const char* cursor = ReadLevels(marker + 1, record.left);
-    // The R counts only after the tenth left value; fewer left values read on into the right ones.
-    const char* right = std::strrchr(cursor, 'R');
-    if (right) {
-        ReadLevels(right + 1, record.right);
-    } else {
-        std::memcpy(record.right, record.left, sizeof record.right);
-    }
-    return true;
+    return ReadRecordLine(line, std::strlen(line), record);
 }
 
 void HearingTest::LoadRecords(const char* path) {
     givenDataPath.Assign(path);
-    HeldLines held;
     FileHandle file = FileOpen(path, FileOpenRead);
     if (file == FileError) {
         file = FileCreate(path, FileAttributeNormal);
@@ -283,20 +154,8 @@ void HearingTest::LoadRecords(const char* path) {
         }
     } else {
         dataPath.Assign(path);
-        ReadLines(file, held);
+        ReadRecords(file, records);
         FileClose(file);
-    }
-
-    // Room for every line at once, so that the list is not moved as it grows; if that much
-    // cannot be had, Add grows it step by step as far as memory allows.
-    if (held.Count() > 0 && held.Count() + 1 > records.capacity) {
-        records.GrowTo(held.Count() + 1);
-    }
-    for (std::uint32_t i = 0; i < held.Count(); ++i) {
-        PersonRecord record;
-        if (ParseRecordLine(held.Text(i), record)) {
-            records.Add(record);
-        }
     }
     if (records.count == 0) {
         records.Add(FallbackRecord());

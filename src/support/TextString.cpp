@@ -134,6 +134,12 @@ void TextString::Release() {
     block = nullptr;
 }
 
+void TextString::Clear() {
+    if (block) {
+        CharactersOf(block)[0] = '\0';
+    }
+}
+
 std::uint32_t TextString::Length() const {
     if (!block) {
         return 0;

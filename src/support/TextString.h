@@ -38,6 +38,8 @@ public:
 
     // Frees the block; the string is empty.
     void Release();
+    // Empties the text and keeps the block, for a string filled again and again.
+    void Clear();
     // Characters before the first terminator, counted on every call; 0 without block.
     std::uint32_t Length() const;
     // The characters, or the shared empty text; never null.
