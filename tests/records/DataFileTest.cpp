@@ -1,5 +1,6 @@
 #include "DataFileFixture.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -113,6 +114,24 @@ TEST_F(DataFileTest, ExtremeLevelsAndTheLongestNameAreSavedExactly) {
     End();
     EXPECT_EQ(folder.Read("tonolot.def"),
               Joined({Fallback(), Line(std::string(127, 'N'), left, right)}));
+}
+
+TEST_F(DataFileTest, LevelsOfEveryLengthAreReadAndWrittenAsTheirDigits) {
+    // The shortest and the longest number of each length from one digit to ten: digits are read
+    // and written by the word, so every length takes a path of its own.
+    int left[10];
+    int right[10];
+    for (int digits = 1, power = 1; digits <= 10; ++digits, power = power * 10 % 1000000000) {
+        left[digits - 1] = digits == 10 ? 1000000000 : power;
+        right[digits - 1] = digits == 10 ? INT32_MAX : power * 10 - 1;
+    }
+    folder.Write("tonolot.def", Joined({Fallback(), Line("Lang", left, right)}));
+    HearingTest& test = Start();
+    ASSERT_EQ(test.records.count, 2u);
+    EXPECT_TRUE(std::equal(left, left + 10, test.records.items[1].left));
+    EXPECT_TRUE(std::equal(right, right + 10, test.records.items[1].right));
+    End();
+    EXPECT_EQ(folder.Read("tonolot.def"), Joined({Fallback(), Line("Lang", left, right)}));
 }
 
 TEST_F(DataFileTest, TwoLinesWithTheSameNameStayTwoEntries) {
