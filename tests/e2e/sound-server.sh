@@ -73,7 +73,11 @@ start_pipewire() {
     DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus-address")"
     export DBUS_SESSION_BUS_ADDRESS
     # State and configuration of their own: never what another session's WirePlumber stored.
-    local own=(env XDG_STATE_HOME="$work/server-state" XDG_CONFIG_HOME="$work/server-config")
+    # Each in a session of its own, as a desktop runs them as services of their own: the kernel
+    # shares the processor between sessions first (autogroups), and in the test's session the
+    # load (stress-ng, the other programs) left pipewire-pulse's main thread, which moves the
+    # program's frames into its stream, waiting 55-104 ms to run; the stream ran dry meanwhile.
+    local own=(setsid env XDG_STATE_HOME="$work/server-state" XDG_CONFIG_HOME="$work/server-config")
     write_pipewire_config "$work/server-config/pipewire"
     "${own[@]}" pipewire >"$work/pipewire.log" 2>&1 &
     server_processes+=("$! pipewire")
