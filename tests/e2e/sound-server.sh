@@ -75,8 +75,9 @@ start_pipewire() {
     # State and configuration of their own: never what another session's WirePlumber stored.
     # Each in a session of its own, as a desktop runs them as services of their own: the kernel
     # shares the processor between sessions first (autogroups), and in the test's session the
-    # load (stress-ng, the other programs) left pipewire-pulse's main thread, which moves the
-    # program's frames into its stream, waiting 55-104 ms to run; the stream ran dry meanwhile.
+    # load (stress-ng, the other programs) kept pipewire-pulse's main thread, which moves the
+    # program's frames into its stream, from running for up to 104 ms (55-83 ms of it runnable
+    # and waiting); the stream ran dry meanwhile.
     local own=(setsid env XDG_STATE_HOME="$work/server-state" XDG_CONFIG_HOME="$work/server-config")
     write_pipewire_config "$work/server-config/pipewire"
     "${own[@]}" pipewire >"$work/pipewire.log" 2>&1 &
