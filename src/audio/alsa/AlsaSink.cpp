@@ -82,6 +82,7 @@ unsigned AlsaSink::OpenDevice() {
         return AlsaOpenResult(AlsaOpenStep::Format, error);
     }
     pcm = opened;
+    fedAt = Clock::now();
     periodFrames = setup.period > 0 ? setup.period : PeriodFrames;
     canPause = setup.canPause;
     return WaveOk;
@@ -219,6 +220,8 @@ void AlsaSink::Drop() {
         alsa->Drop(pcm);
         if (alsa->Prepare(pcm) < 0) {
             CloseHandle();
+        } else {
+            fedAt = Clock::now();
         }
     }
 }

@@ -33,6 +33,8 @@
 //   given the frames not heard again (see AlsaSinkClock.cpp for the sound server that does this).
 // - A handle that cannot be prepared is closed and opened again for the next frames; so is one
 //   that has played everything and still takes no frames for StallLimit.
+// - A device that has held nothing and been given nothing for IdleLimit is prepared anew before
+//   the next frames (see AlsaSinkWriting.cpp for the sound server's clock that needs this).
 // - Pause uses ALSA's own pause where the device has one and is running. Elsewhere it drops what
 //   ALSA holds and writes the frames not yet heard again on Restart (Held); the delay tells them
 //   only about as exactly as the device reports it, so a few frames may be heard twice.
@@ -54,6 +56,7 @@ public:
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
+    static constexpr auto IdleLimit = std::chrono::milliseconds(100);
 
     explicit AlsaSink(std::string deviceName = "default");
     AlsaSink(std::string deviceName, std::unique_ptr<AlsaCalls> calls);
@@ -123,6 +126,7 @@ private:
     std::optional<Clock::time_point> troubleSince; // unexpected errors since
     std::optional<Clock::time_point> refusedSince; // no room, with nothing left to play, since
     Clock::time_point progressAt; // when the device's position last grew, or it held nothing
+    Clock::time_point fedAt;      // when the device last took frames or was prepared
     std::int64_t reached = 0;     // the furthest position it reported since it held nothing
     std::uint64_t written = 0;    // frames ALSA has taken
     std::uint64_t heard = 0;

@@ -38,6 +38,19 @@ bool AlsaSink::WriteBacklog() {
         Lose();
         return false;
     }
+    if (written == heard && Clock::now() - fedAt >= IdleLimit) {
+        // Behind a sound server, ALSA's pulse plugin reckons the delay from the stream's clock,
+        // which ran on while the stream was open and empty (the seconds between opening the
+        // device and the first tone): it put the frames just written as played at once, every
+        // slot finished as soon as it was written, the look-ahead device ran the whole buffer
+        // (16384 frames) ahead, and once the clock was put right the position stood still for
+        // seconds (a false stall, a hole in the tone). Prepared, the plugin opens a new stream.
+        if (alsa->Prepare(pcm) < 0) {
+            CloseHandle(); // opened anew for the next frames
+            return true;
+        }
+        fedAt = Clock::now();
+    }
     if (!alsa->Writable(pcm)) {
         return Refused();
     }
@@ -66,6 +79,7 @@ bool AlsaSink::WriteBacklog() {
             reached = INT64_MIN;
         }
         written += static_cast<std::uint64_t>(taken);
+        fedAt = Clock::now();
     }
     return false;
 }
@@ -100,6 +114,8 @@ void AlsaSink::Recover(int error) {
               result);
     if (result < 0) {
         CloseHandle(); // opened anew for the next frames
+    } else {
+        fedAt = Clock::now();
     }
     heard = std::max(heard, written); // run dry or lost: heard either way
     progressAt = Clock::now();

@@ -78,6 +78,19 @@ TEST(AlsaSinkClock, ASlotFinishesOnceTheFramesWrittenMinusTheDelayReachItsEnd) {
     EXPECT_EQ(fake.sink.State(), AlsaSinkState::Playing);
 }
 
+TEST(AlsaSinkClock, ADeviceLeftEmptyPastIdleLimitIsPreparedAnewBeforeTheNextFrames) {
+    SinkOnFake fake;
+    fake.Submit(0, 1);
+    EXPECT_FALSE(fake.Called("Prepare")) << "written at once after opening";
+    fake.device->Play(SlotFrames);
+    EXPECT_TRUE(fake.sink.Finished(0));
+    std::this_thread::sleep_for(AlsaSink::IdleLimit + 20ms);
+    fake.Submit(1, 2);
+    EXPECT_TRUE(fake.Called("Prepare"));
+    EXPECT_EQ(fake.Stamps(), (std::vector<int>{1, 2}));
+    EXPECT_FALSE(fake.sink.Finished(1)) << "the new frames are still in the device";
+}
+
 TEST(AlsaSinkRecovery, AnUnderrunOrASuspendLosesWhatTheDeviceHeldAndPlaysOn) {
     SinkOnFake fake;
     fake.device->writeErrors = {-EPIPE};
