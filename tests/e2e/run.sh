@@ -162,9 +162,12 @@ if ! start_sound_server "$server" "$work" >"$work/server-problem"; then
     exit 1
 fi
 
-# Under load: every core kept busy by stress-ng while the program plays.
+# Under load: every core kept busy by stress-ng while the program plays. It runs in a session of
+# its own, as a load started from a terminal does beside a program started from the desktop (the
+# kernel shares the processor between sessions first); in the harness's own session it would
+# compete with the program as if it were part of it.
 if [ "${TONOLOT_E2E_LOAD:-0}" = 1 ]; then
-    stress-ng --cpu $((2 * $(nproc))) --quiet >"$work/stress.log" 2>&1 &
+    setsid stress-ng --cpu $((2 * $(nproc))) --quiet >"$work/stress.log" 2>&1 &
     load_pid=$!
     echo "# under load: stress-ng --cpu $((2 * $(nproc))) (pid $load_pid)"
 fi
