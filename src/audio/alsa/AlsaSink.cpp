@@ -218,12 +218,17 @@ AlsaSinkState AlsaSink::State() const {
 void AlsaSink::Drop() {
     if (pcm != nullptr) {
         alsa->Drop(pcm);
-        if (alsa->Prepare(pcm) < 0) {
-            CloseHandle();
-        } else {
-            fedAt = Clock::now();
-        }
+        Prepared(alsa->Prepare(pcm));
     }
+}
+
+bool AlsaSink::Prepared(int result) {
+    if (result < 0) {
+        CloseHandle(); // opened anew for the next frames
+        return false;
+    }
+    fedAt = Clock::now();
+    return true;
 }
 
 void AlsaSink::Rewind() {

@@ -86,6 +86,9 @@ private:
     unsigned OpenDevice();
     // Drops what ALSA holds and prepares the handle to play on; closes it where that fails.
     void Drop();
+    // The outcome of a prepare: a handle that could not be prepared is closed (opened anew for
+    // the next frames), a prepared one counts as just fed. True when it was prepared.
+    bool Prepared(int result);
     // Drops what ALSA holds and goes back to the frames heard (as last reckoned): what followed
     // them is written again.
     void Rewind();

@@ -45,11 +45,9 @@ bool AlsaSink::WriteBacklog() {
         // slot finished as soon as it was written, the look-ahead device ran the whole buffer
         // (16384 frames) ahead, and once the clock was put right the position stood still for
         // seconds (a false stall, a hole in the tone). Prepared, the plugin opens a new stream.
-        if (alsa->Prepare(pcm) < 0) {
-            CloseHandle(); // opened anew for the next frames
+        if (!Prepared(alsa->Prepare(pcm))) {
             return true;
         }
-        fedAt = Clock::now();
     }
     if (!alsa->Writable(pcm)) {
         return Refused();
@@ -112,11 +110,7 @@ void AlsaSink::Recover(int error) {
               error == -EPIPE ? "underrun" : "suspend or lost setup",
               static_cast<unsigned long long>(heard), static_cast<unsigned long long>(written),
               result);
-    if (result < 0) {
-        CloseHandle(); // opened anew for the next frames
-    } else {
-        fedAt = Clock::now();
-    }
+    Prepared(result);
     heard = std::max(heard, written); // run dry or lost: heard either way
     progressAt = Clock::now();
 }

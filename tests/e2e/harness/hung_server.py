@@ -24,7 +24,7 @@ STALLED = "Die Tonausgabe antwortet nicht. Der Test wurde angehalten."
 RECORD = datafile.Record(b"Ina Ohr", [30 + i for i in range(10)], [35 + i for i in range(10)])
 # Seconds from the stop to the box: two without progress, one for the device's close, and room.
 BOX_WITHIN = 8
-# Seconds from the click on "Schließen" until the window is gone and the program has ended.
+# Seconds from the click on "Schließen" until the program has ended.
 CLOSED_WITHIN = 2
 # Under Wine every close takes 2 s more on the test's display, hang or not: DestroyWindow takes
 # 2.0 s there (measured in a normal close), Wine's X11 driver waiting for a window manager that
