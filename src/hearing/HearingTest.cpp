@@ -39,6 +39,7 @@ void HearingTest::Reset() {
     frequency = 0.0;
     phase = 0.0;
     level = 0.0;
+    BeginTone();
     silentBuffers = 0;
     std::memset(&current, 0, sizeof current);
     std::memcpy(current.name, NewPersonName, std::strlen(NewPersonName) + 1);
@@ -78,9 +79,9 @@ int HearingTest::NextTone() {
             // could not answer, so nothing is recorded; the tone waits silent for the window.
             return 1;
         }
-        // The audio thread keeps raising the level until the device is stopped below, so this
-        // is the value the last completed fill left, as close to the press as we can get.
-        const int heard = static_cast<int>(level.load()) + 1;
+        // What sounds as the press arrives (see HeardLevel); the audio thread goes on until the
+        // device is stopped below, which changes nothing already heard.
+        const int heard = static_cast<int>(HeardLevel()) + 1;
         if (heard < 2) {
             // Too early: the tone is not yet audible at all. Let it keep rising.
             return 1;
@@ -133,6 +134,7 @@ int HearingTest::NextTone() {
     toneIndex = choice;
     frequency = static_cast<double>(FrequencyOf(choice));
     level = 0.0;
+    BeginTone();
 
     // The dialog shows the band of the new tone before the pause begins.
     if (WindowHandle dialog = MainDialog()) {

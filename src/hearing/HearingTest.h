@@ -83,6 +83,10 @@ public:
     std::atomic<double> frequency{0.0};
     std::atomic<double> phase{0.0};
     std::atomic<double> level{0.0};
+    // The amplitude of the buffer the device plays now: the ring fills four buffers ahead of
+    // it, so `level` runs 1.015^4 ahead of the ear. Published by the audio thread after each
+    // fill; what a press stores (see HeardLevel).
+    std::atomic<double> sounding{0.0};
     double growth = 1.015;
     PersonRecord current{};
     // Set while a modal window holds the run; written by the user-interface thread only.
@@ -107,6 +111,19 @@ private:
     std::uint32_t PauseMilliseconds();
     // Audio thread: whether this buffer stays silent (held, or a buffer of the pause taken).
     bool SilentBuffer();
+    // Audio thread: notes the amplitude of the buffer just filled and publishes `sounding`.
+    void NoteFilled(double amplitude);
+    // The amplitude a press records: what the listener hears, never more than `level`.
+    double HeardLevel() const;
+    // Starts a tone's history of fills afresh (user-interface thread, device closed).
+    void BeginTone();
+
+    // Audio thread only: the amplitudes the last fills wrote, the oldest of them playing now.
+    // The buffers between (FillAhead - 1 of them) are queued behind it.
+    double filled[FillAhead - 1] = {};
+    int filledNext = 0;
+    // Set by BeginTone: the audio thread forgets `filled` before its next fill.
+    std::atomic<bool> toneBegins{false};
 
     // The path LoadRecords was given, kept even when the file could be neither opened nor
     // created (dataPath then stays empty), so that a save that cannot write can name it.

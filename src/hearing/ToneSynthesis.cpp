@@ -3,7 +3,9 @@
 #include "app/ControlIds.h"
 #include "support/MainDialog.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -46,6 +48,36 @@ bool HearingTest::SilentBuffer() {
     return false;
 }
 
+void HearingTest::BeginTone() {
+    sounding = 0.0;
+    toneBegins = true;
+}
+
+void HearingTest::NoteFilled(double amplitude) {
+    if (toneBegins.exchange(false)) {
+        // A tone begins with the silent buffers the streamer queues before its first fill.
+        std::fill(std::begin(filled), std::end(filled), 0.0);
+        filledNext = 0;
+    }
+    // This fill writes the fourth buffer from the one that starts to play now, which the
+    // oldest fill in the history wrote.
+    filled[filledNext] = amplitude;
+    filledNext = (filledNext + 1) % static_cast<int>(std::size(filled));
+    sounding.store(filled[filledNext]);
+}
+
+// A press stores what sounds when it arrives, not what the last fill decided, which the ear
+// hears four buffers (93 ms) later. A tone that reached full loudness unheard keeps the level it
+// reached, above 30001, as the mark of a tone nobody heard. A tone set back to silence (a modal
+// window, a new tone) records nothing, whatever its last buffers still play.
+double HearingTest::HeardLevel() const {
+    const double reached = level.load();
+    if (reached >= AutomaticPressLevel) {
+        return reached;
+    }
+    return std::min(reached, sounding.load());
+}
+
 // Runs on the audio thread: no locks, nothing that waits, and the dialog is only posted to.
 void HearingTest::FillBuffer(StereoFrame* frames) {
     double p = phase.load();
@@ -86,6 +118,8 @@ void HearingTest::FillBuffer(StereoFrame* frames) {
         controls.PostCommand(dialog, MakeCommandParam(IdHeard, 0),
                              reinterpret_cast<CommandData>(dialog));
     }
+
+    NoteFilled(amplitude);
 
     const std::int32_t ears = flags.load();
     if (ears & LeftEar) {

@@ -43,6 +43,7 @@ protected:
     }
     void PressHeardAt(double level) {
         test.level = level;
+        test.sounding = level;
         Command(IdHeard);
     }
     void SelectInList(int index) {

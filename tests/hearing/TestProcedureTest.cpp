@@ -17,6 +17,7 @@ protected:
     // The listener presses while the tone plays at this amplitude.
     int PressAt(double level) {
         hearing.level = level;
+        hearing.sounding = level;
         return hearing.NextTone();
     }
 
