@@ -118,8 +118,8 @@ private:
     // Starts a tone's history of fills afresh (user-interface thread, device closed).
     void BeginTone();
 
-    // Audio thread only: the amplitudes the last fills wrote, the oldest of them playing now.
-    // The buffers between (FillAhead - 1 of them) are queued behind it.
+    // Audio thread only: the amplitudes the last fills wrote, one per buffer from the one
+    // playing now (the oldest) to the one just written.
     double filled[FillAhead - 1] = {};
     int filledNext = 0;
     // Set by BeginTone: the audio thread forgets `filled` before its next fill.

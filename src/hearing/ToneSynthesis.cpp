@@ -67,9 +67,9 @@ void HearingTest::NoteFilled(double amplitude) {
 }
 
 // A press stores what sounds when it arrives, not what the last fill decided, which the ear
-// hears four buffers (93 ms) later. A tone that reached full loudness unheard keeps the level it
-// reached, above 30001, as the mark of a tone nobody heard. A tone set back to silence (a modal
-// window, a new tone) records nothing, whatever its last buffers still play.
+// hears three to four buffers (70-93 ms) later. A tone that reached full loudness unheard keeps the
+// level it reached, above 30001, as the mark of a tone nobody heard. A tone set back to silence (a
+// modal window, a new tone) records nothing, whatever its last buffers still play.
 double HearingTest::HeardLevel() const {
     const double reached = level.load();
     if (reached >= AutomaticPressLevel) {
