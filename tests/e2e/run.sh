@@ -13,6 +13,8 @@
 # installer): it runs where it lies, its data file where it keeps it by itself; scenario p.
 # TONOLOT_E2E_SERVER=pipewire plays through PipeWire (with WirePlumber and pipewire-pulse)
 # instead of PulseAudio; TONOLOT_E2E_LOAD=1 keeps every core busy (stress-ng) meanwhile.
+# TONOLOT_E2E_WM=openbox puts that window manager on the display, as on a desktop (without it
+# the display has none; Wine's windows then take 2 s longer to close).
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
 # Prints one line per check ("ok - ..." / "not ok - ..."), then "N passed, M failed"; exits
 # non-zero on any failure. Everything it starts is stopped again on the way out.
@@ -54,6 +56,17 @@ fi
 if [ "${TONOLOT_E2E_LOAD:-0}" = 1 ]; then
     packages+=(stress-ng)
 fi
+window_manager="${TONOLOT_E2E_WM:-}"
+case "$window_manager" in
+"") ;;
+openbox) packages+=(openbox) ;;
+*)
+    # One that fills the screen with the window (matchbox) leaves no dialog of its own size.
+    echo "not ok - TONOLOT_E2E_WM=$window_manager: only openbox is known to the harness"
+    echo "0 passed, 1 failed"
+    exit 1
+    ;;
+esac
 if [ "$kind" = wine ]; then
     packages+=(wine wine64)
 else
@@ -84,6 +97,7 @@ fi
 
 work="$(mktemp -d /tmp/tonolot-e2e.XXXXXX)"
 xvfb_pid=""
+wm_pid=""
 load_pid=""
 driver_pid=""
 
@@ -123,6 +137,10 @@ cleanup() {
         # A child is reaped by wait; the daemonized PulseAudio is watched until it has gone.
         wait "${entry%% *}" 2>/dev/null || wait_until 5 sh -c "! kill -0 ${entry%% *}"
     done
+    if [ -n "$wm_pid" ]; then
+        kill "$wm_pid" 2>/dev/null
+        wait "$wm_pid" 2>/dev/null
+    fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -145,6 +163,20 @@ if [ "$DISPLAY" = ":" ] || ! wait_until 10 xdpyinfo; then
     sed 's/^/#   /' "$work/xvfb.log"
     echo "0 passed, 1 failed"
     exit 1
+fi
+
+# The window manager, when one is asked for; it serves once it has named itself on the root
+# window (_NET_SUPPORTING_WM_CHECK).
+if [ -n "$window_manager" ]; then
+    "$window_manager" >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    if ! wait_until 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'; then
+        echo "not ok - the window manager ($window_manager) takes the display"
+        sed 's/^/#   /' "$work/wm.log"
+        echo "0 passed, 1 failed"
+        exit 1
+    fi
+    echo "# window manager: $window_manager (pid $wm_pid)"
 fi
 
 # A sound server of our own with a null sink "cap"; clients never start one by themselves, so

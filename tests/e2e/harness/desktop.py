@@ -57,10 +57,15 @@ def wait_until_gone(window, timeout):
 
 
 def geometry(window):
-    """(x, y, width, height) of a window on the screen."""
-    values = dict(line.split("=", 1)
-                  for line in run("xdotool", "getwindowgeometry", "--shell", str(window)).split())
-    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+    """(x, y, width, height) of a window on the screen. xwininfo's absolute corner: under a
+    window manager, which puts the window inside its frame, xdotool adds the frame's offset once
+    more (20 pixels too low under openbox's title bar)."""
+    values = {}
+    for line in run("xwininfo", "-id", str(window)).splitlines():
+        name, _, value = line.strip().partition(":")
+        values[name] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
 
 
 def click(x, y):
