@@ -28,8 +28,8 @@ BOX_WITHIN = 8
 CLOSED_WITHIN = 2
 # Under Wine every close takes 2 s more on the test's display, hang or not: DestroyWindow takes
 # 2.0 s there (measured in a normal close), Wine's X11 driver waiting for a window manager that
-# the display does not have.
-WINE_WITHDRAW_WAIT = 2
+# the display does not have. With one (TONOLOT_E2E_WM) the 2 s hold for Wine too.
+WINE_WITHDRAW_WAIT = 0 if os.environ.get("TONOLOT_E2E_WM") else 2
 
 
 def chart_menu_opens(item):
@@ -117,8 +117,11 @@ def scenario_i(ctx):
                   "i: closing during a fresh stop ends the program within %d s" % ended_within,
                   "exit code %s after %.1f s" % (code, took))
         if not native and code != 0:
-            # Wine's sound driver takes the process down as it ends, with a thread of the device
-            # still inside it; everything was saved by then.
+            # Wine 8 crashes (SIGSEGV) as it ends the threads still waiting inside its hung sound
+            # driver, its own timer thread among them: the thread's abort leaves the stack frame
+            # where the C library's cleanup record of that wait lies, and the record is run from
+            # there all the same. Every way a Windows program ends goes through that abort, and
+            # everything was saved by then.
             ctx.report.note("i: under Wine the program ended with code %s (a thread was still "
                             "inside Wine's hung sound driver)" % code)
         ctx.check(read_file(path) == original and os.stat(path).st_mtime_ns != written,
