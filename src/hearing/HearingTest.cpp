@@ -39,7 +39,6 @@ void HearingTest::Reset() {
     frequency = 0.0;
     phase = 0.0;
     level = 0.0;
-    BeginTone();
     silentBuffers = 0;
     std::memset(&current, 0, sizeof current);
     std::memcpy(current.name, NewPersonName, std::strlen(NewPersonName) + 1);
@@ -134,7 +133,6 @@ int HearingTest::NextTone() {
     toneIndex = choice;
     frequency = static_cast<double>(FrequencyOf(choice));
     level = 0.0;
-    BeginTone();
 
     // The dialog shows the band of the new tone before the pause begins.
     if (WindowHandle dialog = MainDialog()) {

@@ -115,15 +115,11 @@ private:
     void NoteFilled(double amplitude);
     // The amplitude a press records: what the listener hears, never more than `level`.
     double HeardLevel() const;
-    // Starts a tone's history of fills afresh (user-interface thread, device closed).
-    void BeginTone();
 
     // Audio thread only: the amplitudes the last fills wrote, one per buffer from the one
     // playing now (the oldest) to the one just written.
     double filled[FillAhead - 1] = {};
     int filledNext = 0;
-    // Set by BeginTone: the audio thread forgets `filled` before its next fill.
-    std::atomic<bool> toneBegins{false};
 
     // The path LoadRecords was given, kept even when the file could be neither opened nor
     // created (dataPath then stays empty), so that a save that cannot write can name it.

@@ -48,19 +48,10 @@ bool HearingTest::SilentBuffer() {
     return false;
 }
 
-void HearingTest::BeginTone() {
-    sounding = 0.0;
-    toneBegins = true;
-}
-
 void HearingTest::NoteFilled(double amplitude) {
-    if (toneBegins.exchange(false)) {
-        // A tone begins with the silent buffers the streamer queues before its first fill.
-        std::fill(std::begin(filled), std::end(filled), 0.0);
-        filledNext = 0;
-    }
     // This fill writes the fourth buffer from the one that starts to play now, which the
-    // oldest fill in the history wrote.
+    // oldest fill in the history wrote. A new tone needs no history of its own: its level
+    // starts from 0 and takes eight fills to reach 1, and by then the history holds only them.
     filled[filledNext] = amplitude;
     filledNext = (filledNext + 1) % static_cast<int>(std::size(filled));
     sounding.store(filled[filledNext]);
