@@ -119,12 +119,8 @@ TEST_F(DataFileTest, ExtremeLevelsAndTheLongestNameAreSavedExactly) {
 TEST_F(DataFileTest, LevelsOfEveryLengthAreReadAndWrittenAsTheirDigits) {
     // The shortest and the longest number of each length from one digit to ten: digits are read
     // and written by the word, so every length takes a path of its own.
-    int left[10];
-    int right[10];
-    for (int digits = 1, power = 1; digits <= 10; ++digits, power = power * 10 % 1000000000) {
-        left[digits - 1] = digits == 10 ? 1000000000 : power;
-        right[digits - 1] = digits == 10 ? INT32_MAX : power * 10 - 1;
-    }
+    int left[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+    int right[10] = {9, 99, 999, 9999, 99999, 999999, 9999999, 99999999, 999999999, INT32_MAX};
     folder.Write("tonolot.def", Joined({Fallback(), Line("Lang", left, right)}));
     HearingTest& test = Start();
     ASSERT_EQ(test.records.count, 2u);
