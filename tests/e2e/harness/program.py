@@ -86,7 +86,7 @@ class WineProgram(Program):
         environment["WINEDEBUG"] = "-all,+msgbox"
         # As scripts/run.sh does for Wine: Wine 8's sound driver keeps only 30 ms in the sound
         # server, fed by an ordinary thread, so a busy machine makes it run dry (see
-        # docs/performance.md, "Playing under load"). Only Wine gets it, not the capture.
+        # docs/performance.md, "Where Wine's dropouts arise"). Only Wine gets it, not the capture.
         environment.setdefault("PULSE_LATENCY_MSEC", "60")
         super().__init__(["wine", os.path.basename(exe_path)], os.path.dirname(exe_path),
                          log_path, environment, os.path.basename(exe_path))
