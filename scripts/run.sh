@@ -46,9 +46,9 @@ cp "$root/build/windows/tonolot.exe" "$home/tonolot.exe"
 export WINEPREFIX="${WINEPREFIX:-$home/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# Wine's PulseAudio driver asks the sound server to hold only 30 ms, and refills it from a thread
-# of ordinary priority; on a busy machine that thread is sometimes late and the tone breaks off
-# for a moment. 60 ms of room keeps every tone whole, for about one buffer more between a fill
+# Wine's PulseAudio driver keeps only about 30 ms in the sound server, and refills it from a
+# thread of ordinary priority; on a busy machine that thread is sometimes late and the tone breaks
+# off for a moment. 60 ms of room keeps every tone whole, for about one buffer more between a fill
 # and the ear; the variable is the sound library's own.
 export PULSE_LATENCY_MSEC="${PULSE_LATENCY_MSEC:-60}"
 echo "Starting $home/tonolot.exe (records in $home/tonolot.def)"

@@ -84,7 +84,7 @@ class WineProgram(Program):
         environment = dict(os.environ)
         environment.update(env or {})
         environment["WINEDEBUG"] = "-all,+msgbox"
-        # As scripts/run.sh does for Wine: Wine 8's sound driver keeps only 30 ms in the sound
+        # As scripts/run.sh does for Wine: Wine 8's sound driver keeps about 30 ms in the sound
         # server, fed by an ordinary thread, so a busy machine makes it run dry (see
         # docs/performance.md, "Where Wine's dropouts arise"). Only Wine gets it, not the capture.
         environment.setdefault("PULSE_LATENCY_MSEC", "60")
