@@ -49,7 +49,7 @@ fi
 
 # Packages: installed only when missing.
 packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
-    tesseract-ocr tesseract-ocr-deu procps)
+    tesseract-ocr tesseract-ocr-deu procps g++)
 if [ "$server" = pipewire ]; then
     packages+=(pipewire pipewire-bin wireplumber pipewire-pulse dbus)
 fi
@@ -232,7 +232,11 @@ if [ "$target" = --probe ]; then
     python3 "$here/harness/probe_check.py" "$work/probe.exe" "$artifacts" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" &
 else
+    # The stall watcher tells a stall of the whole machine from the program's dropouts.
+    g++ -std=c++20 -O2 -pthread -o "$work/stall-watch" "$here/stall/StallWatch.cpp" ||
+        echo "# the stall watcher could not be built"
     python3 "$here/harness/scenarios.py" "$target" "$artifacts" \
+        --stall-watch "$work/stall-watch" \
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
         --pulse-pid "$pulse_pid" --sound-server "$server" \
         --server-pids "$(printf '%s\n' "${server_processes[@]}" | tr ' \n' '=,')" \

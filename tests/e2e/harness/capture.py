@@ -24,6 +24,9 @@ class Capture:
              "--latency-msec=10"], stdout=self._file, stderr=subprocess.DEVNULL)
         children.register(self._process.pid, "parec")
         self._reader = open(path, "rb")
+        # The monotonic time of the recording's first frame: frames arrive after they were
+        # played, so the earliest estimate from any read is the closest.
+        self._first_frame_at = None
 
     @property
     def pid(self):
@@ -34,7 +37,14 @@ class Capture:
         data = self._reader.read()
         if data:
             self.recording.append_bytes(data)
+            estimate = time.monotonic() - self.recording.frames / 44100
+            if self._first_frame_at is None or estimate < self._first_frame_at:
+                self._first_frame_at = estimate
         return self.recording.frames
+
+    def time_of(self, frame):
+        """When frame n of the recording was played, on the clock of time.monotonic()."""
+        return (self._first_frame_at or 0.0) + frame / 44100
 
     def wait_until_running(self, timeout=5.0):
         """True once the capture delivers frames."""

@@ -6,13 +6,19 @@ is read from a screenshot with OCR, as an eye would read it.
 """
 
 import difflib
+import os
 import re
 import subprocess
 import time
 
 
+# One thread for OCR: tesseract otherwise keeps every processor busy for a moment (its threads
+# wait spinning), which a program whose sound threads run at ordinary priority (Wine's) feels.
+_ONE_THREAD = dict(os.environ, OMP_THREAD_LIMIT="1")
+
+
 def run(*command, check=True):
-    result = subprocess.run(command, capture_output=True, text=True)
+    result = subprocess.run(command, capture_output=True, text=True, env=_ONE_THREAD)
     if check and result.returncode != 0:
         raise RuntimeError("%s failed: %s" % (" ".join(command), result.stderr.strip()))
     return result.stdout

@@ -52,8 +52,12 @@ class Program:
         self.log_path = log_path
         self._log = open(log_path, "wb")
         self.started = time.monotonic()
+        # In a session of its own, as a program started from the desktop: the kernel shares
+        # the processors between sessions first, so the harness's own bursts (OCR, screenshots)
+        # take their share from the harness, not from the program's sound threads.
         self.process = subprocess.Popen(command, cwd=cwd, env=environment, stdout=self._log,
-                                        stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+                                        stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                        start_new_session=True)
         children.register(self.process.pid, name)
 
     def running(self):
@@ -83,11 +87,11 @@ class WineProgram(Program):
         self.exe_path = exe_path
         environment = dict(os.environ)
         environment.update(env or {})
-        environment["WINEDEBUG"] = "-all,+msgbox"
+        environment["WINEDEBUG"] = os.environ.get("TONOLOT_E2E_WINEDEBUG", "-all,+msgbox")
         # As scripts/run.sh does for Wine: Wine 8's sound driver keeps about 30 ms in the sound
         # server, fed by an ordinary thread, so a busy machine makes it run dry (see
         # docs/performance.md, "Where Wine's dropouts arise"). Only Wine gets it, not the capture.
-        environment.setdefault("PULSE_LATENCY_MSEC", "60")
+        environment.setdefault("PULSE_LATENCY_MSEC", os.environ.get("TONOLOT_E2E_WINE_LATENCY", "60"))
         super().__init__(["wine", os.path.basename(exe_path)], os.path.dirname(exe_path),
                          log_path, environment, os.path.basename(exe_path))
 

@@ -38,6 +38,7 @@ from picture import scenario_g
 from report import check_harness, fail_on_exception
 from screen_reader import scenario_s
 from session import Context, Session
+from stalls import StallWatch
 from start_up import scenario_a, scenario_e
 from storing import scenario_d, scenario_d_restart
 
@@ -142,6 +143,9 @@ def main():
     parser.add_argument("--scenarios", default="abcdefghiks",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b and c go together, d and f need them")
+    parser.add_argument("--stall-watch", default="",
+                        help="the stall watcher (tests/e2e/stall), to tell stalls of the whole "
+                        "machine from the program's dropouts")
     parser.add_argument("--installed", action="store_true",
                         help="the program was installed: run it in place, its data file where "
                         "it keeps it by itself")
@@ -152,6 +156,10 @@ def main():
     chosen = arguments.scenarios
     started = time.monotonic()
     check_harness(ctx.report)
+    ctx.stall_watch = StallWatch(arguments.stall_watch, os.path.join(arguments.artifacts,
+                                                                     "stalls.txt"))
+    if not ctx.stall_watch.running:
+        ctx.report.note("no stall watcher: every dropout counts as the program's")
     try:
         if "p" in chosen:
             with fail_on_exception(ctx.report, "p: installed program"):
@@ -183,6 +191,10 @@ def main():
     if set(chosen) & set("df"):
         with fail_on_exception(ctx.report, "f: chart"):
             scenario_f(ctx)
+    ctx.stall_watch.stop()
+    stalls = ctx.stall_watch.stalls()
+    ctx.report.note("stalls of the whole machine: %d, longest %.0f ms" % (
+        len(stalls), max((span for _, span in stalls), default=0) * 1000))
     ctx.report.note("took %.0f s" % (time.monotonic() - started))
     sys.exit(ctx.report.summary())
 

@@ -28,6 +28,8 @@ class Context:
                              if "=" in entry)}
         self.chosen = arguments.scenarios
         self.capture = None
+        # Stalls of the whole machine while the scenarios run (stalls.py), when watched.
+        self.stall_watch = None
         self.runs = {}  # "b"/"c" -> EarRun
         self.stored = None  # the measured record as read from the data file
         self.chart_shot = None  # screenshot after both runs

@@ -11,6 +11,7 @@ import datafile
 from desktop import Image
 from dialog import DialogLayout
 from program import decode_wine_string, native_message_boxes
+from stalls import split_dropouts
 
 RATE = analysis.RATE
 
@@ -118,6 +119,21 @@ class ToneAnalysisTest(unittest.TestCase):
         frame = (5 + 300) * 1024 + 512
         self.assertAlmostEqual(0.9 * 1.015 ** 300, tone.amplitude_at(frame),
                                delta=0.02 * 0.9 * 1.015 ** 300)
+
+
+class StallTest(unittest.TestCase):
+    def test_only_a_gap_inside_a_stall_of_the_machine_and_no_longer_is_the_machines(self):
+        # A stall of 100 ms at 10.0 s; the recording's frame 0 played at 5.0 s.
+        stalls = [(10.0, 0.1)]
+        time_of = lambda frame: 5.0 + frame / RATE
+        at = lambda seconds: int((seconds - 5.0) * RATE)
+        gaps = [(at(10.05), int(0.07 * RATE)),  # inside, shorter: the machine's
+                (at(10.05), int(0.2 * RATE)),  # inside, longer than the stall
+                (at(11.0), int(0.01 * RATE)),  # no stall there
+                (at(9.9), int(0.01 * RATE))]  # before the stall began
+        machine, program = split_dropouts(gaps, time_of, stalls, RATE)
+        self.assertEqual(gaps[:1], machine)
+        self.assertEqual(gaps[1:], program)
 
 
 class DataFileTest(unittest.TestCase):

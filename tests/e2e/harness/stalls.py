@@ -1,0 +1,68 @@
+"""Stalls of the whole machine, from the stall watcher (tests/e2e/stall/StallWatch.cpp).
+
+A virtual machine whose host holds all of its processors for a moment (a CPU quota spent: seen
+for up to 100 ms at a time on the test machines) runs nothing meanwhile, and the null sink, whose
+clock goes on, then plays at once whatever the sound server held for the program and silence
+after it. Such a gap is the test machine's, not the program's: the watcher's threads at the
+highest real-time priority, one on each processor, were all late over the same span. A dropout
+counts as the machine's only if it lies within such a span and is no longer than it; every other
+dropout is the program's.
+"""
+
+import os
+import subprocess
+
+import children
+
+# How far a dropout's place in the recording may lie from a stall: the capture's frames are
+# placed in time from when they arrived, which the capture's own latency blurs.
+SLACK_SECONDS = 0.04
+
+
+class StallWatch:
+    def __init__(self, program, path):
+        self.path = path
+        self._file = open(path, "w")
+        self._process = None
+        if program and os.path.exists(program):
+            self._process = subprocess.Popen([program], stdout=self._file,
+                                             stderr=subprocess.STDOUT)
+            children.register(self._process.pid, os.path.basename(program))
+
+    @property
+    def running(self):
+        return self._process is not None
+
+    def stalls(self):
+        """(start, seconds) of each stall of the whole machine reported so far; start on the
+        clock of time.monotonic()."""
+        if not self._file.closed:
+            self._file.flush()
+        found = []
+        with open(self.path) as lines:
+            for line in lines:
+                fields = line.split()
+                if len(fields) == 2 and not line.startswith("#"):
+                    found.append((float(fields[0]), float(fields[1]) / 1000))
+        return found
+
+    def stop(self):
+        if self._process and self._process.poll() is None:
+            self._process.terminate()
+            self._process.wait(5)
+        self._file.close()
+
+
+def split_dropouts(dropouts, time_of, stalls, rate):
+    """Divides (first frame, length) dropouts into the machine's (inside a stall of the whole
+    machine and no longer than it) and the program's; time_of(frame) places a frame of the
+    recording on the clock of the stalls."""
+    machine, program = [], []
+    for first, length in dropouts:
+        begins = time_of(first)
+        seconds = length / rate
+        inside = [(start, span) for start, span in stalls
+                  if start - SLACK_SECONDS <= begins <= start + span + SLACK_SECONDS
+                  and seconds <= span + SLACK_SECONDS]
+        (machine if inside else program).append((first, length))
+    return machine, program
