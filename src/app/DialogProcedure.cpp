@@ -1,9 +1,9 @@
 #include "app/DialogProcedure.h"
 
 #include "app/BandName.h"
-#include "app/ControlIds.h"
 #include "chart/AudiogramDescription.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include "support/MessageBoxes.h"
@@ -72,6 +72,12 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
         test.StoreCurrent(dialog);
         test.FillRecordList(dialog);
         break;
+    case IdRecordsSaved:
+        // The list now holds what other copies stored as well; a failure is told at once.
+        if (test.store.ReportSave(dialog)) {
+            test.FillRecordList(dialog);
+        }
+        break;
     case IdComparison:
         test.SetComparison(dialog, controls.IsItemChecked(dialog, IdComparison));
         controls.Invalidate(dialog, false);
@@ -105,6 +111,12 @@ void DialogProcedure::OnDestroy(WindowHandle dialog) {
         SetMainDialog(nullptr);
     }
     controls.PostQuit(0);
+}
+
+bool DialogProcedure::EndProgram(std::uint32_t milliseconds, bool tell) {
+    test.Stop();
+    test.Close();
+    return test.SaveRecords(milliseconds, tell);
 }
 
 void DialogProcedure::ShowIdle(WindowHandle dialog) {
@@ -141,7 +153,7 @@ void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
 }
 
 std::string DialogProcedure::DescribeChart() const {
-    return DescribeAudiogram(AudiogramRecords{test.standard, test.comparison, test.current},
+    return DescribeAudiogram(AudiogramRecords{test.store.standard, test.comparison, test.current},
                              &HearingTest::FrequencyOf);
 }
 
