@@ -20,6 +20,8 @@
 #include "support/TextString.h"
 #include "support/posix/SteadyClock.h"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
@@ -57,6 +59,18 @@ gboolean OnEndSignal(gpointer procedure) {
     _exit(0);
 }
 
+// The display went away (logout, a crashed X server): the same end as a signal's, without the
+// window; GDK's own handler would end the process at once. Xlib must not get control back.
+DialogProcedure* endingProcedure = nullptr;
+
+int OnDisplayLost(Display*) {
+    if (endingProcedure != nullptr) {
+        endingProcedure->EndProgram(SignalSaveMilliseconds, false);
+    }
+    std::fflush(nullptr);
+    _exit(0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +102,10 @@ int main(int argc, char** argv) {
     SetMainDialog(&mainWindow);
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         g_unix_signal_add(signal, OnEndSignal, &procedure);
+    }
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
+        endingProcedure = &procedure;
+        XSetIOErrorHandler(OnDisplayLost);
     }
 
     gtk_main();

@@ -1,0 +1,149 @@
+"""Scenario r: "Übernehmen" means stored. The data file holds a record "Anna" with both ears, so
+no tone must play: Anna is chosen, stored under a new name, and the program ends in a way the
+person did not choose (SIGKILL two seconds later, SIGTERM, the end of the Windows session), or a
+second copy of the program on the same file stores another person. Every person stored is in the
+file afterwards with Anna's levels, and nothing else changed."""
+
+import os
+import signal
+import subprocess
+import time
+
+import datafile
+import desktop
+from session import DIALOG_NAME, Session, read_file
+from dialog import DialogLayout
+
+ANNA = datafile.Record(b"Anna", [21 + 3 * i for i in range(10)], [35 + 2 * i for i in range(10)])
+
+
+def attach(session, window):
+    """Points the session at one dialog window among several of the same name."""
+    session.dialog = window
+    x, y, width, height = desktop.geometry(window)
+    session.layout = DialogLayout(x, y, width, height)
+    desktop.wait_until_still((x, y, x + width, y + height))
+
+
+def store_anna_as(ctx, session, name):
+    """Chooses Anna in the list and stores her levels under `name`; true once the list field
+    shows the name."""
+    lines, box = session.open_list()
+    anna = [line for line in lines if desktop.similarity(line[0], "Anna") >= 0.8]
+    if not ctx.check(anna, "r: Anna is in the list", "reads %r" % [t for t, _, _ in lines]):
+        if box:
+            desktop.key("Escape")
+        return False
+    desktop.click(box[0] + box[2] // 2, (anna[-1][1] + anna[-1][2]) // 2)
+    session.wait_to_read("r-chosen.png",
+                         lambda shot: session.read(shot, "name", "ocr-r-chosen.png"), "Anna")
+    session.click("name")
+    time.sleep(0.2)
+    desktop.key("End", "shift+Home")
+    desktop.type_text(name)
+    time.sleep(0.2)
+    session.click("store")
+    listed, _ = session.wait_to_read(
+        "r-stored.png", lambda shot: session.read_list_field(shot, "ocr-r-list.png"), name)
+    return ctx.check(desktop.similarity(listed, name) >= 0.8,
+                     "r: after \"\u00dcbernehmen\" the list shows %s" % name, "reads %r" % listed)
+
+
+def check_file(ctx, path, names, what):
+    """The file holds the fallback standard, Anna, and each name with Anna's levels, in order."""
+    expected = datafile.FALLBACK + b"\r\n" + datafile.line_of(ANNA) + b"".join(
+        b"\r\n" + datafile.line_of(datafile.Record(name.encode("cp1252"), ANNA.left, ANNA.right))
+        for name in names)
+    content = read_file(path)
+    ctx.check(content == expected, "r: %s: the data file holds %s" % (what, ", ".join(names)),
+              repr(content))
+
+
+def one_copy(ctx, folder, name, ending, what):
+    session = Session(ctx, folder, "program-%s.log" % name)
+    try:
+        if not ctx.check(session.wait_for_dialog(), "r: %s: the program starts" % what):
+            return
+        if store_anna_as(ctx, session, name):
+            ending(session)
+    finally:
+        session.end()
+
+
+def kill_later(session):
+    time.sleep(2)
+    if session.ctx.kind.name.startswith("tonolot.exe"):
+        # The program is a process of the prefix's server, not the launcher that was started.
+        subprocess.run(["wineserver", "-k"], check=False)
+    else:
+        os.kill(session.program.process.pid, signal.SIGKILL)
+    session.program.wait_exit(10)
+
+
+def terminate(session):
+    began = time.monotonic()
+    os.kill(session.program.process.pid, signal.SIGTERM)
+    code = session.program.wait_exit(5)
+    took = time.monotonic() - began
+    session.ctx.check(code == 0 and took <= 2.0, "r: SIGTERM ends the program with 0 within 2 s",
+                      "exit code %s after %.1f s" % (code, took))
+
+
+def end_session(session):
+    began = time.monotonic()
+    subprocess.run(["wineboot", "--end-session"], check=False, capture_output=True, timeout=30)
+    code = session.program.wait_exit(10)
+    session.ctx.check(code is not None, "r: the end of the Windows session ends the program",
+                      "still running after %.1f s" % (time.monotonic() - began))
+
+
+def two_copies(ctx, folder, first_name, second_name):
+    """Two copies on the file: the second, started while the first runs, stores and closes; then
+    the first, which never loaded that person, stores and closes."""
+    first = Session(ctx, folder, "program-first.log")
+    second = None
+    try:
+        if not ctx.check(first.wait_for_dialog(), "r: the first copy starts"):
+            return
+        before = set(desktop.find_windows(DIALOG_NAME))
+        second = Session(ctx, folder, "program-second.log")
+        limit = time.monotonic() + ctx.kind.start_timeout
+        new = []
+        while not new and time.monotonic() < limit and second.program.running():
+            new = [w for w in desktop.find_windows(DIALOG_NAME) if w not in before]
+            time.sleep(0.2)
+        if not ctx.check(new, "r: the second copy starts beside the first"):
+            return
+        attach(second, new[0])
+        if store_anna_as(ctx, second, second_name):
+            code = second.close()
+            ctx.check(code == 0, "r: the second copy closes", "exit code %s" % code)
+        attach(first, first.dialog)
+        if store_anna_as(ctx, first, first_name):
+            code = first.close()
+            ctx.check(code == 0, "r: the first copy closes", "exit code %s" % code)
+    finally:
+        if second:
+            second.end()
+        first.end()
+
+
+def scenario_r(ctx):
+    folder = ctx.folder("r")
+    path = ctx.kind.data_path(folder)
+    with open(path, "wb") as data:
+        data.write(datafile.FALLBACK + b"\r\n" + datafile.line_of(ANNA))
+    wine = ctx.kind.name.startswith("tonolot.exe")
+    names = []
+    one_copy(ctx, folder, "Bert", kill_later, "killed 2 s after the store")
+    names.append("Bert")
+    check_file(ctx, path, names, "killed 2 s after the store")
+    if wine:
+        one_copy(ctx, folder, "Cora", end_session, "the Windows session ends")
+        check_file(ctx, path, names + ["Cora"], "the Windows session ended")
+    else:
+        one_copy(ctx, folder, "Cora", terminate, "SIGTERM")
+        check_file(ctx, path, names + ["Cora"], "SIGTERM")
+    names.append("Cora")
+    two_copies(ctx, folder, "Emil", "Dora")
+    check_file(ctx, path, names + ["Dora", "Emil"], "two copies")
