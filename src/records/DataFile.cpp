@@ -150,9 +150,15 @@ FileSaveResult MergeIntoDataFile(const char* path, const PersonRecord* stores, s
                                  RecordList& merged) {
     FileSaveResult result;
     merged.Clear();
+    // The data file must still exist and be writable: a file removed, made read-only or locked
+    // since the start is not written (and not created anew), and gets no lock file beside it.
+    FileHandle probe = FileOpen(path, FileOpenWrite);
+    if (probe == FileError) {
+        return result;
+    }
+    FileClose(probe);
     SaveLock lock;
-    const SaveLockResult locked = LockForSave(path, LockTimeoutMilliseconds, lock);
-    if (locked == SaveLockResult::Missing || locked == SaveLockResult::TimedOut) {
+    if (LockForSave(path, LockTimeoutMilliseconds, lock) == SaveLockResult::TimedOut) {
         return result;
     }
     FileHandle file = FileOpen(path, FileOpenRead);

@@ -1,32 +1,34 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-// The lock that lets one copy of the program at a time read, merge and write a file that several
-// copies (two windows, the native program beside tonolot.exe, computers sharing a folder) save
-// into. It is an exclusive lock on one byte of the file itself, far behind any content (locks
-// bind reads on Windows), at an offset of its own so it never meets a save's copy lock. An
-// open-file-description lock natively and LockFileEx on Windows: under Wine both are POSIX
-// record locks on the Linux side, so the two programs exclude each other, and the lock goes
+// The lock that lets one copy of the program at a time read, merge and write a data file that
+// several copies (two windows, the native program beside tonolot.exe, computers sharing a folder)
+// save into. It is an exclusive lock on a small lock file beside the data file, "<name>.lock":
+// not on the data file itself, which a save replaces and which Windows cannot replace while it is
+// open. An open-file-description lock natively and LockFileEx on Windows: under Wine both are
+// POSIX record locks on the Linux side, so the two programs exclude each other, and the lock goes
 // with a process that dies holding it.
 //
-// A save replaces the file with a new one: a copy that waited on the old file finds, once it has
-// the lock, that the path names another file, and takes the lock on that one instead.
-
-constexpr std::uint64_t SaveLockOffset = (std::uint64_t{1} << 40) - 1;
+// The lock file is created exclusively and never opened through a link. The save that created it
+// removes it again while it still holds the lock; a copy that waited on it then finds that the
+// name no longer names the file it locked, and tries anew. A lock file left by a copy that died
+// is used by the next save and left where it is.
 
 struct SaveLock {
     std::intptr_t handle = -1; // a descriptor or a HANDLE
+    std::string createdPath;   // the lock file, when this save created it
 };
 
 enum class SaveLockResult {
     Locked,   // held until UnlockSave
-    Unlocked, // the file system keeps no locks: go on without one
-    Missing,  // the file cannot be opened for writing (gone, read-only): nothing to save into
+    Unlocked, // no lock can be had here (the folder takes no new file, the file system keeps no
+              // locks): the save goes on without one, as a single copy's always did
     TimedOut, // another copy held it longer than the time given
 };
 
-// Opens the file at path for writing and takes the lock, waiting at most timeoutMilliseconds.
+// Takes the lock for the data file at path, waiting at most timeoutMilliseconds.
 SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, SaveLock& lock);
-// Releases the lock and closes the file.
+// Removes the lock file if this save created it, then releases the lock.
 void UnlockSave(SaveLock& lock);

@@ -1,4 +1,5 @@
 #include "support/SaveLock.h"
+#include "support/posix/FileLayer.h"
 
 #include <cerrno>
 #include <ctime>
@@ -10,11 +11,17 @@ namespace {
 
 constexpr long PollMilliseconds = 20;
 
-// True when path still names the file open in descriptor (another save may have replaced it).
-bool StillNamed(int descriptor, const char* path) {
+// The lock file beside the file a link names, so that every way to the data file meets it.
+std::string LockPathFor(const char* path) {
+    const std::string target = LinkTarget(path);
+    return (target.empty() ? std::string(path) : target) + ".lock";
+}
+
+// True when path still names the file open in descriptor (its creator may have removed it).
+bool StillNamed(int descriptor, const std::string& path) {
     struct stat held;
     struct stat named;
-    return fstat(descriptor, &held) == 0 && stat(path, &named) == 0 &&
+    return fstat(descriptor, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
@@ -24,44 +31,67 @@ void Pause() {
     }
 }
 
+// Creates the lock file, or opens the one there, never through a link; -1 when neither.
+int OpenLockFile(const std::string& path, bool& created) {
+    constexpr int Flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
+    int descriptor = open(path.c_str(), Flags | O_CREAT | O_EXCL, 0666);
+    created = descriptor >= 0;
+    if (created) {
+        // Every user of a shared folder must be able to lock it (the umask would keep them out).
+        fchmod(descriptor, 0666);
+        return descriptor;
+    }
+    if (errno != EEXIST) {
+        return -1;
+    }
+    descriptor = open(path.c_str(), Flags);
+    struct stat status;
+    if (descriptor >= 0 && (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))) {
+        close(descriptor);
+        errno = EINVAL;
+        return -1;
+    }
+    return descriptor;
+}
+
 } // namespace
 
 SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, SaveLock& lock) {
+    const std::string lockPath = LockPathFor(path);
     // Polled rather than waited for: a wait could not be given up at the time limit.
     for (std::uint32_t waited = 0;; waited += PollMilliseconds) {
-        // The link a person made to the file is followed, as the save follows it.
-        const int descriptor = open(path, O_RDWR | O_CLOEXEC);
+        bool created = false;
+        const int descriptor = OpenLockFile(lockPath, created);
         if (descriptor < 0) {
-            return SaveLockResult::Missing;
-        }
-        // Without any write permission bit the file is read-only, as for the file calls, even
-        // to the super-user.
-        struct stat status;
-        if (fstat(descriptor, &status) != 0 ||
-            (S_ISREG(status.st_mode) && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
-            close(descriptor);
-            return SaveLockResult::Missing;
+            // Removed between the two opens: again. Anything else (a folder without the right
+            // to add a file, a link or a folder at the name) leaves the save without a lock.
+            if (errno == ENOENT && waited < timeoutMilliseconds) {
+                continue;
+            }
+            return SaveLockResult::Unlocked;
         }
         struct flock range = {};
         range.l_type = F_WRLCK;
         range.l_whence = SEEK_SET;
-        range.l_start = static_cast<off_t>(SaveLockOffset);
+        range.l_start = 0;
         range.l_len = 1;
         int result;
         while ((result = fcntl(descriptor, F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
         }
-        if (result != 0 && errno != EAGAIN && errno != EACCES) {
-            lock.handle = descriptor;
-            return SaveLockResult::Unlocked;
+        const bool busy = result != 0 && (errno == EAGAIN || errno == EACCES);
+        if (result == 0 && !StillNamed(descriptor, lockPath)) {
+            close(descriptor);
+            if (waited >= timeoutMilliseconds) {
+                return SaveLockResult::TimedOut;
+            }
+            continue; // its creator removed it meanwhile: a new one at once
         }
-        if (result == 0 && StillNamed(descriptor, path)) {
+        if (!busy) {
             lock.handle = descriptor;
-            return SaveLockResult::Locked;
+            lock.createdPath = created ? lockPath : std::string();
+            return result == 0 ? SaveLockResult::Locked : SaveLockResult::Unlocked;
         }
         close(descriptor);
-        if (result == 0) {
-            continue; // replaced meanwhile: the new file at once
-        }
         if (waited >= timeoutMilliseconds) {
             return SaveLockResult::TimedOut;
         }
@@ -70,9 +100,15 @@ SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, 
 }
 
 void UnlockSave(SaveLock& lock) {
-    if (lock.handle >= 0) {
-        // Closing the last descriptor of the description releases its lock.
-        close(static_cast<int>(lock.handle));
-        lock.handle = -1;
+    if (lock.handle < 0) {
+        return;
     }
+    // Removed while still held, so nobody takes the lock of a file no longer named so.
+    if (!lock.createdPath.empty()) {
+        unlink(lock.createdPath.c_str());
+    }
+    // Closing the last descriptor of the description releases its lock.
+    close(static_cast<int>(lock.handle));
+    lock.handle = -1;
+    lock.createdPath.clear();
 }
