@@ -138,6 +138,27 @@ bool HearingTest::AskStoreLast(WindowHandle dialog) {
     return flags.load() == 0;
 }
 
+bool HearingTest::UnstoredMeasurement(const char* name, PersonRecord& record) const {
+    if ((flags.load() & Unsaved) == 0 || current.left[0] <= 0 || current.right[0] <= 0) {
+        return false;
+    }
+    std::memcpy(&record, &current, sizeof(PersonRecord));
+    std::strncpy(record.name, name, PersonRecord::NameSize - 1);
+    record.name[PersonRecord::NameSize - 1] = '\0';
+    for (char* c = record.name; *c != '\0'; ++c) {
+        if (*c == NameSeparator) {
+            *c = ':';
+        }
+    }
+    return true;
+}
+
+void HearingTest::RestoreUnstored(const PersonRecord& record) {
+    std::memcpy(&current, &record, sizeof(PersonRecord));
+    // No ear bit: no run is under way.
+    flags.store(Unsaved);
+}
+
 void HearingTest::SetComparison(WindowHandle dialog, bool ticked) {
     TextString caption;
     caption.Assign(ComparisonCaption);

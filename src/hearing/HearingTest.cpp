@@ -46,8 +46,8 @@ bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
     return ReadRecordLine(line, std::strlen(line), record);
 }
 
-bool HearingTest::SaveRecords(std::uint32_t milliseconds, bool tell) {
-    const bool finished = store.SaveAndWait(milliseconds);
+bool HearingTest::SaveRecords(std::uint32_t milliseconds, bool tell, const PersonRecord* unstored) {
+    const bool finished = store.SaveAndWait(milliseconds, unstored);
     if (finished && tell) {
         store.ReportSave(nullptr);
     }

@@ -74,7 +74,13 @@ public:
     // The save at the end: what is not on disk yet is saved, waiting at most `milliseconds` for
     // the store's writer; with `tell` a failure is shown without owner. False when it did not
     // finish.
-    bool SaveRecords(std::uint32_t milliseconds = 60000, bool tell = true);
+    bool SaveRecords(std::uint32_t milliseconds = 60000, bool tell = true,
+                     const PersonRecord* unstored = nullptr);
+    // The measurement of both ears not yet stored, as "Übernehmen" would store it under `name`;
+    // false when there is none (one ear alone is given up).
+    bool UnstoredMeasurement(const char* name, PersonRecord& record) const;
+    // Shows a measurement left unstored by the last session as if it had just been made.
+    void RestoreUnstored(const PersonRecord& record);
 
     // Audiogram: paints the chart into the item rectangle; always 1.
     int DrawAudiogram(Canvas& canvas, const CanvasRect& item) const;

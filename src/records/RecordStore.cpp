@@ -1,7 +1,9 @@
 #include "records/RecordStore.h"
 
 #include "records/DataFile.h"
+#include "records/RecoveryFile.h"
 #include "support/Cp1252.h"
+#include "support/FileCalls.h"
 #include "support/MessageBoxes.h"
 
 #include <chrono>
@@ -46,6 +48,7 @@ void RecordStore::Load(const char* path) {
     givenPath.Assign(path);
     if (LoadDataFile(path, records)) {
         dataPath.Assign(path);
+        recoveryHeld = ReadRecovery(RecoveryPathFor(path), recovered);
     }
     // Without even the fallback record in the list the chart still gets its reference curve.
     standard = records.count > 0 ? records.items[0] : FallbackRecord();
@@ -73,14 +76,26 @@ bool RecordStore::Store(const PersonRecord& record, std::int32_t index) {
         return false;
     }
     unsaved.push_back({record, nextSerial++});
+    ForgetRecovery();
     return true;
 }
 
-std::uint64_t RecordStore::StartJob() {
+void RecordStore::ForgetRecovery() {
+    forgetRecovery = forgetRecovery || recoveryHeld;
+    recoveryHeld = false;
+}
+
+std::uint64_t RecordStore::StartJob(const PersonRecord* unstored) {
     std::lock_guard<std::mutex> guard(lock);
     // A job still waiting is replaced: this one carries all its stores and those since.
     job = unsaved;
     jobPath = dataPath.Text();
+    jobRemovesRecovery = jobRemovesRecovery || forgetRecovery;
+    forgetRecovery = false;
+    jobKeepsUnstored = unstored != nullptr;
+    if (unstored != nullptr) {
+        jobUnstored = *unstored;
+    }
     jobWaiting = true;
     if (!writer.joinable()) {
         writer = std::thread(&RecordStore::WriterLoop, this);
@@ -92,15 +107,15 @@ std::uint64_t RecordStore::StartJob() {
 void RecordStore::Save() {
     // Without a path nothing was ever loaded: there is no file to talk of.
     if (givenPath.Length() > 0) {
-        StartJob();
+        StartJob(nullptr);
     }
 }
 
-bool RecordStore::SaveAndWait(std::uint32_t milliseconds) {
+bool RecordStore::SaveAndWait(std::uint32_t milliseconds, const PersonRecord* unstored) {
     if (givenPath.Length() == 0) {
         return true;
     }
-    const std::uint64_t number = StartJob();
+    const std::uint64_t number = StartJob(unstored);
     std::unique_lock<std::mutex> guard(lock);
     return finished.wait_for(guard, std::chrono::milliseconds(milliseconds),
                              [&] { return jobsDone >= number; });
@@ -117,6 +132,9 @@ void RecordStore::WriterLoop() {
         taken.swap(job);
         const std::string path = jobPath;
         const std::uint64_t number = jobsStarted;
+        const bool removeRecovery = jobRemovesRecovery;
+        const bool keepUnstored = jobKeepsUnstored;
+        const PersonRecord unstored = jobUnstored;
         jobWaiting = false;
         guard.unlock();
 
@@ -129,8 +147,21 @@ void RecordStore::WriterLoop() {
         FileSaveResult result =
             path.empty() ? FileSaveResult{}
                          : MergeIntoDataFile(path.c_str(), stores.data(), stores.size(), merged);
+        const bool saved = result.outcome == FileSaveResult::Outcome::Saved;
+        if (!path.empty() && (saved || keepUnstored)) {
+            // Ours since the load: its measurement is stored or given up, or kept anew below.
+            if (removeRecovery) {
+                FileRemove(RecoveryPathFor(path.c_str()).c_str());
+            }
+            if (keepUnstored) {
+                WriteRecovery(RecoveryPathFor(path.c_str()), unstored);
+            }
+        }
 
         guard.lock();
+        if (removeRecovery && (saved || keepUnstored)) {
+            jobRemovesRecovery = false;
+        }
         // An outcome not yet taken is older: this save carried its stores as well.
         outcome.result = std::move(result);
         outcome.serial = taken.empty() ? 0 : taken.back().serial;

@@ -50,14 +50,21 @@ public:
     // Hands the stores not yet on disk to the writer and returns at once.
     void Save();
     // The end of the program: saves what is not on disk yet (merging like every save) and waits
-    // for the writer at most `milliseconds`. False when it did not finish in time.
-    bool SaveAndWait(std::uint32_t milliseconds);
+    // for the writer at most `milliseconds`. An unstored measurement given here is kept in the
+    // recovery file (see RecoveryFile.h). False when it did not finish in time.
+    bool SaveAndWait(std::uint32_t milliseconds, const PersonRecord* unstored = nullptr);
     // User-interface thread, after the saved signal (and after SaveAndWait): takes the list the
     // last save wrote, with the stores made since on top, and shows a box (owned by `owner`)
     // when a save that carried stores failed. True when the list changed.
     bool ReportSave(WindowHandle owner);
     // Whether stores of this run are not on disk yet.
     bool HasUnsaved() const { return !unsaved.empty(); }
+
+    // The unstored measurement the last session left in the recovery file, or null.
+    const PersonRecord* Recovered() const { return recoveryHeld ? &recovered : nullptr; }
+    // The recovered measurement was stored or given up: the next save removes its file. Every
+    // store does this itself.
+    void ForgetRecovery();
 
     RecordList records;
     // A copy of entry 0, taken at the load and at no other time.
@@ -79,7 +86,7 @@ private:
 
     void WriterLoop();
     // Hands the stores to the writer; the number of the job.
-    std::uint64_t StartJob();
+    std::uint64_t StartJob(const PersonRecord* unstored);
     void Show(WindowHandle owner, const Outcome& outcome);
 
     // User-interface thread only.
@@ -87,6 +94,9 @@ private:
     std::uint64_t nextSerial = 1;
     // The path given to Load, kept even when it could not be used, so that a box can name it.
     TextString givenPath;
+    PersonRecord recovered{};
+    bool recoveryHeld = false;
+    bool forgetRecovery = false;
 
     // Shared with the writer.
     std::mutex lock;
@@ -97,6 +107,9 @@ private:
     bool stopping = false;
     std::vector<Stored> job;
     std::string jobPath;
+    bool jobRemovesRecovery = false;
+    bool jobKeepsUnstored = false;
+    PersonRecord jobUnstored{};
     std::uint64_t jobsStarted = 0;
     std::uint64_t jobsDone = 0;
     bool outcomeReady = false;

@@ -2,6 +2,8 @@
 #include "records/RecordStore.h"
 #include "support/SaveLock.h"
 
+#include <filesystem>
+
 namespace {
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -89,5 +91,35 @@ TEST_F(RecordMerge, AFailedSaveKeepsTheStoreForTheNext) {
     EXPECT_EQ(folder.Read("tonolot.def"),
               Joined({Line("Standard", 300), Line("Bert", 1000), Line("Cora", 2000)}));
 }
+
+TEST_F(RecordMerge, AnUnstoredMeasurementWaitsForTheNextStartUntilItIsStored) {
+    const PersonRecord fritz = Person("Fritz", 500);
+    ASSERT_TRUE(one.SaveAndWait(10000, &fritz));
+    EXPECT_EQ(folder.Read("tonolot.def.unstored"), Line("Fritz", 500));
+    RecordStore next;
+    next.Load(Path().c_str());
+    ASSERT_NE(next.Recovered(), nullptr);
+    EXPECT_EQ(Line(next.Recovered()->name, 500), Line("Fritz", 500));
+    EXPECT_EQ(next.Recovered()->right[9], 609);
+    StoreAndSave(next, "Fritz", 500);
+    EXPECT_FALSE(folder.Exists("tonolot.def.unstored"));
+    EXPECT_EQ(folder.Read("tonolot.def"),
+              Joined({Line("Standard", 300), Line("Anna", 40), Line("Fritz", 500)}));
+}
+
+#ifndef _WIN32
+TEST_F(RecordMerge, ALinkAtTheRecoveryFilesNameIsNeitherWrittenNorRead) {
+    folder.Write("elsewhere", Line("Fremd", 700));
+    std::filesystem::create_symlink(folder.Native("elsewhere"),
+                                    folder.Native("tonolot.def.unstored"));
+    const PersonRecord fritz = Person("Fritz", 500);
+    ASSERT_TRUE(one.SaveAndWait(10000, &fritz));
+    EXPECT_EQ(folder.Read("elsewhere"), Line("Fremd", 700));
+    RecordStore next;
+    next.Load(Path().c_str());
+    EXPECT_EQ(next.Recovered(), nullptr);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.Native("tonolot.def.unstored")));
+}
+#endif
 
 } // namespace

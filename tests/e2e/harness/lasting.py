@@ -11,7 +11,8 @@ import time
 
 import datafile
 import desktop
-from session import DIALOG_NAME, Session, read_file
+from held_run import confirm_box
+from session import BOX_NAME, DIALOG_NAME, Session, read_file
 from dialog import DialogLayout
 
 ANNA = datafile.Record(b"Anna", [21 + 3 * i for i in range(10)], [35 + 2 * i for i in range(10)])
@@ -49,11 +50,14 @@ def store_anna_as(ctx, session, name):
                      "r: after \"\u00dcbernehmen\" the list shows %s" % name, "reads %r" % listed)
 
 
-def check_file(ctx, path, names, what):
-    """The file holds the fallback standard, Anna, and each name with Anna's levels, in order."""
+def check_file(ctx, path, names, what, extra=()):
+    """The file holds the fallback standard, Anna, each name with Anna's levels and the extra
+    records, in order."""
+    records = [datafile.Record(name.encode("cp1252"), ANNA.left, ANNA.right)
+               for name in names] + list(extra)
     expected = datafile.FALLBACK + b"\r\n" + datafile.line_of(ANNA) + b"".join(
-        b"\r\n" + datafile.line_of(datafile.Record(name.encode("cp1252"), ANNA.left, ANNA.right))
-        for name in names)
+        b"\r\n" + datafile.line_of(record) for record in records)
+    names = names + [record.name.decode("cp1252") for record in extra]
     content = read_file(path)
     ctx.check(content == expected, "r: %s: the data file holds %s" % (what, ", ".join(names)),
               repr(content))
@@ -137,6 +141,54 @@ def two_copies(ctx, folder, first_name, second_name):
         first.end()
 
 
+GUSTAV = datafile.Record(b"Gustav Meier", [30 + i for i in range(10)], [60 + i for i in range(10)])
+
+
+def recovery(ctx, folder, ending, what):
+    """A measurement the last session could not store waits in the recovery file: the next start
+    tells of it in a box and shows it with its name; an end nobody chose, with the box still
+    open, keeps it; "\u00dcbernehmen" puts it into the data file and its recovery file goes."""
+    path = ctx.kind.data_path(folder)
+    unstored = path + ".unstored"
+    with open(unstored, "wb") as data:
+        data.write(datafile.line_of(GUSTAV))
+    for round in (1, 2):
+        session = Session(ctx, folder, "program-recovery-%d.log" % round)
+        try:
+            if not ctx.check(session.wait_for_dialog(), "r: recovery: the program starts"):
+                return
+            box = desktop.wait_for_window(BOX_NAME, 10)
+            texts = session.program.message_boxes()
+            ctx.check(box and len(texts) == 1 and "Gustav Meier" in texts[0]
+                      and "letzten Sitzung" in texts[0],
+                      "r: recovery: a box tells of the measurement from the last session (%d)"
+                      % round, repr(texts))
+            if round == 1:
+                ending(session)
+                ctx.check(read_file(unstored) == datafile.line_of(GUSTAV),
+                          "r: recovery: %s with the box open keeps the unstored measurement"
+                          % what, repr(read_file(unstored)))
+                continue
+            if box:
+                confirm_box(box)
+            name, _ = session.wait_to_read(
+                "r-recovered.png", lambda shot: session.read(shot, "name", "ocr-r-name.png"),
+                "Gustav Meier")
+            ctx.check(desktop.similarity(name, "Gustav Meier") >= 0.8,
+                      "r: recovery: the measurement's name is in the name field",
+                      "reads %r" % name)
+            session.click("store")
+            time.sleep(1)
+            code = session.close()
+            ctx.check(code == 0 and len(session.program.message_boxes()) == 1,
+                      "r: recovery: stored, the program closes without asking",
+                      "exit code %s, boxes %r" % (code, session.program.message_boxes()))
+        finally:
+            session.end()
+    check_file(ctx, path, [], "recovery", extra=[GUSTAV])
+    ctx.check(not os.path.exists(unstored), "r: recovery: the recovery file is gone once stored")
+
+
 def fresh_folder(ctx, name):
     """A session folder whose data file holds the fallback standard and Anna."""
     folder = ctx.folder(name)
@@ -157,6 +209,10 @@ def scenario_r(ctx):
     else:
         one_copy(ctx, folder, "Cora Schmidt", terminate, "SIGTERM")
         check_file(ctx, ctx.kind.data_path(folder), ["Cora Schmidt"], "SIGTERM")
+    folder = fresh_folder(ctx, "r-recover")
+    recovery(ctx, folder, end_session if ctx.kind.name.startswith("tonolot.exe") else terminate,
+             "the end of the Windows session" if ctx.kind.name.startswith("tonolot.exe")
+             else "SIGTERM")
     folder = fresh_folder(ctx, "r-two")
     two_copies(ctx, folder, "Emil Fischer", "Dora Weber")
     check_file(ctx, ctx.kind.data_path(folder), ["Dora Weber", "Emil Fischer"], "two copies")
