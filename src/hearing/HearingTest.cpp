@@ -34,7 +34,9 @@ HearingTest::~HearingTest() {
     if (CurrentModalListener() == this) {
         SetModalListener(nullptr);
     }
-    // The records were saved by the end of the program (SaveRecords), not here.
+    // The records were saved by the end of the program (SaveRecords), not here. A save still
+    // under way tells nobody any more.
+    store.SetSavedSignal(nullptr);
     Close();
 }
 
