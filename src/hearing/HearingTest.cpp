@@ -23,11 +23,14 @@ HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, 
     Reset();
     SetModalListener(this);
     // The writer thread's news reach the dialog as a command, like the audio thread's.
-    store.SetSavedSignal([this] {
-        if (WindowHandle dialog = MainDialog()) {
-            controls.PostCommand(dialog, MakeCommandParam(IdRecordsSaved, 0), 0);
-        }
-    });
+    store.SetSavedSignal(
+        [](void* self) {
+            if (WindowHandle dialog = MainDialog()) {
+                static_cast<HearingTest*>(self)->controls.PostCommand(
+                    dialog, MakeCommandParam(IdRecordsSaved, 0), 0);
+            }
+        },
+        this);
 }
 
 HearingTest::~HearingTest() {
@@ -36,7 +39,7 @@ HearingTest::~HearingTest() {
     }
     // The records were saved by the end of the program (SaveRecords), not here. A save still
     // under way tells nobody any more.
-    store.SetSavedSignal(nullptr);
+    store.SetSavedSignal(nullptr, nullptr);
     Close();
 }
 

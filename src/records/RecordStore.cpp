@@ -39,9 +39,10 @@ RecordStore::~RecordStore() {
     }
 }
 
-void RecordStore::SetSavedSignal(std::function<void()> signal) {
+void RecordStore::SetSavedSignal(SavedSignal signal, void* context) {
     std::lock_guard<std::mutex> guard(lock);
-    savedSignal = std::move(signal);
+    savedSignal = signal;
+    savedContext = context;
 }
 
 void RecordStore::Load(const char* path) {
@@ -170,10 +171,11 @@ void RecordStore::WriterLoop() {
         outcomeReady = true;
         jobsDone = number;
         finished.notify_all();
-        const std::function<void()> signal = savedSignal;
+        const SavedSignal signal = savedSignal;
+        void* const context = savedContext;
         guard.unlock();
-        if (signal) {
-            signal();
+        if (signal != nullptr) {
+            signal(context);
         }
         guard.lock();
     }

@@ -8,7 +8,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,8 +32,10 @@ public:
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
-    // Called on the writer thread after each save; it must only hand the news on (post a command).
-    void SetSavedSignal(std::function<void()> signal);
+    // Called with `context` on the writer thread after each save; it must only hand the news on
+    // (post a command). Null: nobody is told.
+    using SavedSignal = void (*)(void* context);
+    void SetSavedSignal(SavedSignal signal, void* context);
 
     // Loads the data file (see LoadDataFile) and takes entry 0 as the standard.
     void Load(const char* path);
@@ -102,7 +103,8 @@ private:
     std::mutex lock;
     std::condition_variable wake;     // a job or the end for the writer
     std::condition_variable finished; // a save done, for SaveAndWait
-    std::function<void()> savedSignal;
+    SavedSignal savedSignal = nullptr;
+    void* savedContext = nullptr;
     bool jobWaiting = false;
     bool stopping = false;
     std::vector<Stored> job;
