@@ -87,8 +87,11 @@ SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, 
             continue; // its creator removed it meanwhile: a new one at once
         }
         if (!busy) {
+            struct stat status;
+            const bool own =
+                result == 0 && fstat(descriptor, &status) == 0 && status.st_uid == geteuid();
             lock.handle = descriptor;
-            lock.createdPath = created ? lockPath : std::string();
+            lock.removedPath = created || own ? lockPath : std::string();
             return result == 0 ? SaveLockResult::Locked : SaveLockResult::Unlocked;
         }
         close(descriptor);
@@ -104,11 +107,11 @@ void UnlockSave(SaveLock& lock) {
         return;
     }
     // Removed while still held, so nobody takes the lock of a file no longer named so.
-    if (!lock.createdPath.empty()) {
-        unlink(lock.createdPath.c_str());
+    if (!lock.removedPath.empty()) {
+        unlink(lock.removedPath.c_str());
     }
     // Closing the last descriptor of the description releases its lock.
     close(static_cast<int>(lock.handle));
     lock.handle = -1;
-    lock.createdPath.clear();
+    lock.removedPath.clear();
 }

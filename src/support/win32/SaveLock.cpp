@@ -62,7 +62,9 @@ SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, 
         return SaveLockResult::Unlocked;
     }
     // Beside the file a link names, so that every way to the data file meets it.
-    const std::wstring lockPath = LinkTarget(wide) + L".lock";
+    const std::wstring target = LinkTarget(wide);
+    const std::wstring folder = FolderOf(target);
+    const std::wstring lockPath = folder + Wide(SaveLockName(Narrow(target.substr(folder.size()))));
     std::uint32_t unopened = 0;
     for (std::uint32_t waited = 0;; waited += PollMilliseconds) {
         bool created = false;
@@ -89,7 +91,8 @@ SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, 
         }
         if (!busy) {
             lock.handle = reinterpret_cast<std::intptr_t>(file);
-            lock.createdPath = created ? Narrow(lockPath) : std::string();
+            lock.removedPath =
+                created || (locked && OwnedByUser(file)) ? Narrow(lockPath) : std::string();
             return locked ? SaveLockResult::Locked : SaveLockResult::Unlocked;
         }
         CloseHandle(file);
@@ -106,11 +109,11 @@ void UnlockSave(SaveLock& lock) {
     }
     // Removed while still held (the removal completes when the last handle closes), so nobody
     // takes the lock of a file no longer named so.
-    if (!lock.createdPath.empty()) {
-        DeleteFileW(Wide(lock.createdPath).c_str());
+    if (!lock.removedPath.empty()) {
+        DeleteFileW(Wide(lock.removedPath).c_str());
     }
     // Closing the handle releases its lock.
     CloseHandle(reinterpret_cast<HANDLE>(lock.handle));
     lock.handle = -1;
-    lock.createdPath.clear();
+    lock.removedPath.clear();
 }

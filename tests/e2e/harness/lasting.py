@@ -1,8 +1,9 @@
-"""Scenario r: "Übernehmen" means stored. The data file holds a record "Anna Albers" with both ears, so
-no tone must play: Anna is chosen, stored under a new name, and the program ends in a way the
-person did not choose (SIGKILL two seconds later, SIGTERM, the end of the Windows session), or a
-second copy of the program on the same file stores another person. Every person stored is in the
-file afterwards with Anna's levels, and nothing else changed."""
+"""Scenario r: "Übernehmen" means stored. The data file holds a record "Anna Albers" with both
+ears, so no tone must play: Anna is chosen, stored under a new name, and the program ends in a
+way the person did not choose (SIGKILL two seconds later, SIGTERM, the end of the Windows
+session), or a second copy of the program on the same file stores another person. Every person
+stored is in the file afterwards with Anna's levels, and nothing else changed. An unstored
+measurement left in the recovery file comes back at the next start."""
 
 import os
 import signal
@@ -163,7 +164,8 @@ def recovery(ctx, folder, ending, what):
                 return
             box = desktop.wait_for_window(BOX_NAME, 10)
             texts = session.program.message_boxes()
-            ctx.check(box and len(texts) == 1 and name in texts[0] and "letzten Sitzung" in texts[0],
+            ctx.check(box and len(texts) == 1 and name in texts[0]
+                      and "letzten Sitzung" in texts[0],
                       "r: recovery: a box tells of %s from the last session" % name, repr(texts))
             if box:
                 confirm_box(box)
