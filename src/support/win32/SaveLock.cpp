@@ -62,9 +62,7 @@ SaveLockResult LockForSave(const char* path, std::uint32_t timeoutMilliseconds, 
         return SaveLockResult::Unlocked;
     }
     // Beside the file a link names, so that every way to the data file meets it.
-    const std::wstring target = LinkTarget(wide);
-    const std::wstring folder = FolderOf(target);
-    const std::wstring lockPath = folder + Wide(SaveLockName(Narrow(target.substr(folder.size()))));
+    const std::wstring lockPath = LinkTarget(wide) + L".lock";
     std::uint32_t unopened = 0;
     for (std::uint32_t waited = 0;; waited += PollMilliseconds) {
         bool created = false;
