@@ -10,6 +10,7 @@ import signal
 import subprocess
 import time
 
+import children
 import datafile
 import desktop
 from held_run import confirm_box
@@ -197,6 +198,45 @@ def recovery(ctx, folder, ending, what):
     ctx.check(not os.path.exists(unstored), "r: recovery: the recovery file is gone once stored")
 
 
+def lost_display(ctx, folder):
+    """The native program on a display of its own that goes away (a logout, a crashed X server):
+    it ends as at a signal, with code 0 (GDK alone would end it with 1), the unstored
+    measurement kept in its recovery file and the data file as it was."""
+    path = ctx.kind.data_path(folder)
+    unstored = path + ".unstored"
+    with open(unstored, "wb") as data:
+        data.write(datafile.line_of(GUSTAV))
+    before = read_file(path)
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write_end,),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    children.register(xvfb.pid, "Xvfb")
+    os.close(write_end)
+    number = os.read(read_end, 16).decode().strip()
+    os.close(read_end)
+    session = Session(ctx, folder, "program-lost-display.log", {"DISPLAY": ":" + number})
+    try:
+        limit = time.monotonic() + 20
+        while time.monotonic() < limit and not session.program.message_boxes():
+            time.sleep(0.2)
+        texts = session.program.message_boxes()
+        ctx.check(any("Gustav Meier" in text for text in texts),
+                  "r: lost display: the program is up with the recovered measurement", repr(texts))
+        began = time.monotonic()
+        xvfb.kill()
+        xvfb.wait()
+        code = session.program.wait_exit(5)
+        ctx.check(code == 0, "r: lost display: the program ends as at a signal, with 0",
+                  "exit code %s after %.1f s" % (code, time.monotonic() - began))
+        ctx.check(read_file(unstored) == datafile.line_of(GUSTAV) and read_file(path) == before,
+                  "r: lost display: the recovery file is kept and the data file as it was")
+    finally:
+        session.end()
+        if xvfb.poll() is None:
+            xvfb.kill()
+
+
 def fresh_folder(ctx, name):
     """A session folder whose data file holds the fallback standard and Anna."""
     folder = ctx.folder(name)
@@ -221,6 +261,8 @@ def scenario_r(ctx):
     recovery(ctx, folder, end_session if ctx.kind.name.startswith("tonolot.exe") else terminate,
              "the end of the Windows session" if ctx.kind.name.startswith("tonolot.exe")
              else "SIGTERM")
+    if not ctx.kind.name.startswith("tonolot.exe"):
+        lost_display(ctx, fresh_folder(ctx, "r-display"))
     folder = fresh_folder(ctx, "r-two")
     two_copies(ctx, folder, "Emil Fischer", "Dora Weber")
     check_file(ctx, ctx.kind.data_path(folder), ["Dora Weber", "Emil Fischer"], "two copies")
