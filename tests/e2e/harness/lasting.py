@@ -87,12 +87,13 @@ def kill_later(session):
     session.program.wait_exit(10)
 
 
-def terminate(session):
+def terminate(session, number=signal.SIGTERM):
     began = time.monotonic()
-    os.kill(session.program.process.pid, signal.SIGTERM)
+    os.kill(session.program.process.pid, number)
     code = session.program.wait_exit(5)
     took = time.monotonic() - began
-    session.ctx.check(code == 0 and took <= 2.0, "r: SIGTERM ends the program with 0 within 2 s",
+    session.ctx.check(code == 0 and took <= 2.0,
+                      "r: %s ends the program with 0 within 2 s" % signal.Signals(number).name,
                       "exit code %s after %.1f s" % (code, took))
 
 
@@ -258,9 +259,11 @@ def scenario_r(ctx):
         one_copy(ctx, folder, "Cora Schmidt", terminate, "SIGTERM")
         check_file(ctx, ctx.kind.data_path(folder), ["Cora Schmidt"], "SIGTERM")
     folder = fresh_folder(ctx, "r-recover")
-    recovery(ctx, folder, end_session if ctx.kind.name.startswith("tonolot.exe") else terminate,
-             "the end of the Windows session" if ctx.kind.name.startswith("tonolot.exe")
-             else "SIGTERM")
+    # SIGHUP here (a closed terminal), SIGTERM above: both end the program as "Schließen" does.
+    if ctx.kind.name.startswith("tonolot.exe"):
+        recovery(ctx, folder, end_session, "the end of the Windows session")
+    else:
+        recovery(ctx, folder, lambda session: terminate(session, signal.SIGHUP), "SIGHUP")
     if not ctx.kind.name.startswith("tonolot.exe"):
         lost_display(ctx, fresh_folder(ctx, "r-display"))
     folder = fresh_folder(ctx, "r-two")
