@@ -1,9 +1,9 @@
 #include "app/AudiogramPicture.h"
 
-#include "app/ControlIds.h"
 #include "app/PictureFileName.h"
 #include "app/PngTexts.h"
 #include "records/PersonRecord.h"
+#include "support/ControlIds.h"
 #include "support/Cp1252.h"
 #include "support/FileCalls.h"
 #include "support/FileSave.h"

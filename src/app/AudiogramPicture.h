@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/DialogControls.h"
 #include "app/PicturePlatform.h"
 #include "chart/Canvas.h"
+#include "support/DialogControls.h"
 
 #include <ctime>
 #include <functional>

@@ -1,15 +1,22 @@
 #include "app/DialogProcedure.h"
 
 #include "app/BandName.h"
-#include "app/ControlIds.h"
 #include "chart/AudiogramDescription.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include "support/MessageBoxes.h"
 
+#include <cstring>
+
 namespace {
 constexpr const char* NewPersonName = "Neue Person";
+constexpr const char* RecoveredText =
+    "Die Messung \"%s\" aus der letzten Sitzung wurde noch nicht \xFC"
+    "bernommen.";
+// The name field is read as "Übernehmen" reads it.
+constexpr int NameFieldMaxCount = 127;
 constexpr const char* OutputStalledText =
     "Die Tonausgabe antwortet nicht. Der Test wurde angehalten.\r\n"
     "Bitte pr\xFC"
@@ -23,8 +30,16 @@ DialogProcedure::DialogProcedure(HearingTest& test, DialogControls& controls)
 bool DialogProcedure::OnInitDialog(WindowHandle dialog) {
     // The start buttons keep the enabled state of the template.
     controls.EnableItem(dialog, IdHeard, false);
+    const PersonRecord* recovered = test.store.Recovered();
+    if (recovered != nullptr) {
+        test.RestoreUnstored(*recovered);
+    }
     test.FillRecordList(dialog);
-    controls.SetItemText(dialog, IdName, NewPersonName);
+    controls.SetItemText(dialog, IdName, recovered ? test.current.name : NewPersonName);
+    if (recovered != nullptr) {
+        // Told once the window is up, so the box has it as its owner.
+        controls.PostCommand(dialog, MakeCommandParam(IdRecoveredNotice, 0), 0);
+    }
     return true;
 }
 
@@ -72,6 +87,15 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
         test.StoreCurrent(dialog);
         test.FillRecordList(dialog);
         break;
+    case IdRecordsSaved:
+        // The list now holds what other copies stored as well; a failure is told at once.
+        if (test.store.ReportSave(dialog)) {
+            test.FillRecordList(dialog);
+        }
+        break;
+    case IdRecoveredNotice:
+        ShowMessageFor(dialog, RecoveredText, test.current.name);
+        break;
     case IdComparison:
         test.SetComparison(dialog, controls.IsItemChecked(dialog, IdComparison));
         controls.Invalidate(dialog, false);
@@ -105,6 +129,26 @@ void DialogProcedure::OnDestroy(WindowHandle dialog) {
         SetMainDialog(nullptr);
     }
     controls.PostQuit(0);
+}
+
+bool DialogProcedure::EndProgram(std::uint32_t milliseconds, bool tell) {
+    test.Stop();
+    test.Close();
+    // A measurement recovered at the start was stored or given up by now, or is kept anew.
+    test.store.ForgetRecovery();
+    PersonRecord unstored;
+    bool keep = false;
+    if (!tell) {
+        // Nobody chose this end: the measurement waits for the next start, under the name typed.
+        char name[PersonRecord::NameSize];
+        std::memcpy(name, test.current.name, sizeof name);
+        name[PersonRecord::NameSize - 1] = '\0';
+        if (WindowHandle dialog = MainDialog()) {
+            controls.GetItemText(dialog, IdName, name, NameFieldMaxCount);
+        }
+        keep = test.UnstoredMeasurement(name, unstored);
+    }
+    return test.SaveRecords(milliseconds, tell, keep ? &unstored : nullptr);
 }
 
 void DialogProcedure::ShowIdle(WindowHandle dialog) {
@@ -141,7 +185,7 @@ void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
 }
 
 std::string DialogProcedure::DescribeChart() const {
-    return DescribeAudiogram(AudiogramRecords{test.standard, test.comparison, test.current},
+    return DescribeAudiogram(AudiogramRecords{test.store.standard, test.comparison, test.current},
                              &HearingTest::FrequencyOf);
 }
 

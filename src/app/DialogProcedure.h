@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/DialogControls.h"
+#include "support/DialogControls.h"
 #include "support/ModalPause.h"
 #include "support/WindowHandle.h"
 
+#include <cstdint>
 #include <optional>
-
 #include <string>
 
 class Canvas;
@@ -36,6 +36,11 @@ public:
     bool OnClose(WindowHandle dialog);
     // WM_DESTROY: forgets the dialog as the main dialog and ends the message loop with code 0.
     void OnDestroy(WindowHandle dialog);
+    // The one end of the program, whatever ended it (the dialog closed, a signal, the session's
+    // end): the run stops and the records are saved, waiting at most `milliseconds` for the
+    // writer. Nobody is asked; `tell` shows a failed save without owner (not at a session's end,
+    // where nobody may answer). False when the save did not finish in time.
+    bool EndProgram(std::uint32_t milliseconds, bool tell);
     // What the chart shows, in words (cp1252): a screen reader's text beside the drawing, to be
     // asked for again whenever the chart is invalidated.
     std::string DescribeChart() const;

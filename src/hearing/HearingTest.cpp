@@ -1,6 +1,7 @@
 #include "hearing/HearingTest.h"
 
-#include "app/ControlIds.h"
+#include "records/RecordLine.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include <cstring>
@@ -18,19 +19,44 @@ constexpr double LevelGrowth = 1.015;
 
 HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, Clock& testClock)
     : WaveStreamer(device), controls(dialogControls), clock(testClock) {
-    // dataPath, records, standard and comparison start empty and zero by their initialisers.
+    // The records and comparison start empty and zero by their initialisers.
     Reset();
     SetModalListener(this);
+    // The writer thread's news reach the dialog as a command, like the audio thread's.
+    store.SetSavedSignal(
+        [](void* self) {
+            if (WindowHandle dialog = MainDialog()) {
+                static_cast<HearingTest*>(self)->controls.PostCommand(
+                    dialog, MakeCommandParam(IdRecordsSaved, 0), 0);
+            }
+        },
+        this);
 }
 
 HearingTest::~HearingTest() {
     if (CurrentModalListener() == this) {
         SetModalListener(nullptr);
     }
-    SaveRecords();
+    // The records were saved by the end of the program (SaveRecords), not here. A save still
+    // under way tells nobody any more.
+    store.SetSavedSignal(nullptr, nullptr);
     Close();
-    records.Clear();
-    dataPath.Release();
+}
+
+void HearingTest::LoadRecords(const char* path) {
+    store.Load(path);
+}
+
+bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
+    return ReadRecordLine(line, std::strlen(line), record);
+}
+
+bool HearingTest::SaveRecords(std::uint32_t milliseconds, bool tell, const PersonRecord* unstored) {
+    const bool finished = store.SaveAndWait(milliseconds, unstored);
+    if (finished && tell) {
+        store.ReportSave(nullptr);
+    }
+    return finished;
 }
 
 void HearingTest::Reset() {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/DialogControls.h"
 #include "audio/WaveStreamer.h"
 #include "hearing/SystemRandom.h"
 #include "records/PersonRecord.h"
-#include "records/RecordList.h"
+#include "records/RecordStore.h"
 #include "support/Clock.h"
+#include "support/DialogControls.h"
 #include "support/ModalPause.h"
 #include "support/TextString.h"
 
@@ -15,12 +15,14 @@
 class Canvas;
 struct CanvasRect;
 
-// The application object: the hearing test with its streamer, its records and the data file.
+// The application object: the hearing test with its streamer and the measurement in progress;
+// the records and their file belong to its record store.
 // There is one of it in the program; tests build their own with fakes behind the seams.
 //
 // Threads: everything runs on the user-interface thread except FillBuffer, which runs on the
 // audio thread while the device plays. The fields both threads touch (flags, frequency, phase,
-// level, the hold) are atomic; the records are touched by the user-interface thread only.
+// level, the hold) are atomic; the records are touched by the user-interface thread only (the
+// store's writer thread has its own copies).
 //
 // It is the process's modal listener (see support/ModalPause.h): while a box, dialog or menu of
 // the program is open during a run, the run is held.
@@ -69,14 +71,21 @@ public:
     // Data file.
     void LoadRecords(const char* path);
     static bool ParseRecordLine(const char* line, PersonRecord& record);
-    void SaveRecords();
+    // The save at the end: what is not on disk yet is saved, waiting at most `milliseconds` for
+    // the store's writer; with `tell` a failure is shown without owner. False when it did not
+    // finish.
+    bool SaveRecords(std::uint32_t milliseconds = 60000, bool tell = true,
+                     const PersonRecord* unstored = nullptr);
+    // The measurement of both ears not yet stored, as "Übernehmen" would store it under `name`;
+    // false when there is none (one ear alone is given up).
+    bool UnstoredMeasurement(const char* name, PersonRecord& record) const;
+    // Shows a measurement left unstored by the last session as if it had just been made.
+    void RestoreUnstored(const PersonRecord& record);
 
     // Audiogram: paints the chart into the item rectangle; always 1.
     int DrawAudiogram(Canvas& canvas, const CanvasRect& item) const;
 
-    TextString dataPath;
-    RecordList records;
-    PersonRecord standard{};
+    RecordStore store;
     PersonRecord comparison{};
     std::atomic<std::int32_t> flags{0};
     std::int32_t toneIndex = 0;
@@ -94,10 +103,6 @@ public:
     // Silent buffers still to play before a held tone rises again: the pause after a hold.
     // Set by the user-interface thread, counted down by the audio thread.
     std::atomic<std::int32_t> silentBuffers{0};
-
-    // True once a record was stored or overwritten in this run; a save that cannot write them
-    // then tells the user instead of losing them silently.
-    bool storedThisRun = false;
 
 protected:
     DialogControls& controls;
@@ -120,8 +125,4 @@ private:
     // playing now (the oldest) to the one just written.
     double filled[FillAhead - 1] = {};
     int filledNext = 0;
-
-    // The path LoadRecords was given, kept even when the file could be neither opened nor
-    // created (dataPath then stays empty), so that a save that cannot write can name it.
-    TextString givenDataPath;
 };

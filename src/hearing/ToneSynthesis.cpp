@@ -1,6 +1,6 @@
 #include "hearing/HearingTest.h"
 
-#include "app/ControlIds.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include <algorithm>

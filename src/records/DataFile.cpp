@@ -1,9 +1,8 @@
-#include "hearing/HearingTest.h"
+#include "records/DataFile.h"
+
 #include "records/RecordLine.h"
-#include "support/Cp1252.h"
 #include "support/FileCalls.h"
-#include "support/FileSave.h"
-#include "support/MessageBoxes.h"
+#include "support/SaveLock.h"
 #include "support/TextString.h"
 
 #include <cstdint>
@@ -11,37 +10,23 @@
 #include <new>
 #include <string>
 
-// The data file: one record per line, "name" 0xF7 " L" and ten " %ld" levels, " R" and ten more,
-// the lines joined by CR LF without a line end after the last. The first record is the standard.
-
 namespace {
 
 constexpr const char* FallbackName = "unbekannter Standard";
 constexpr std::int32_t MissingLevel = 50;
-constexpr const char* UnsavedText = "Die Messungen konnten nicht gespeichert werden:\r\n%s";
-constexpr const char* NoSpaceText =
-    "Die Messungen konnten nicht gespeichert werden, weil auf dem Datentr\xE4ger kein Platz mehr "
-    "ist. Die Datei ist unver\xE4ndert:\r\n%s";
-constexpr const char* KeptAsideText =
-    "Die Datei %s konnte nicht ersetzt werden und fehlt.\r\nAlle Messungen stehen in der "
-    "Datei:\r\n%s";
-
-// 50, 53, ... 77 for both ears.
-PersonRecord FallbackRecord() {
-    PersonRecord record{};
-    std::memcpy(record.name, FallbackName, std::strlen(FallbackName) + 1);
-    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
-        record.left[i] = MissingLevel + 3 * i;
-        record.right[i] = record.left[i];
-    }
-    return record;
-}
+// Longer than any save of another copy takes, short enough for a share that hangs.
+constexpr std::uint32_t LockTimeoutMilliseconds = 10000;
 
 // One record line as a string; false when no room could be had for it (the line is then empty).
 bool BuildRecordLine(const PersonRecord& record, bool last, TextString& line) {
     char text[RecordLineRoom];
     const char* end = PutRecordLine(record, last, text);
     return line.Assign(text, static_cast<std::uint32_t>(end - text)) == 1;
+}
+
+bool SameName(const PersonRecord& record, const char* name) {
+    return std::memchr(record.name, '\0', PersonRecord::NameSize) != nullptr &&
+           std::strcmp(record.name, name) == 0;
 }
 
 // Lines read before the list gets room for all records of the file at the rate they show.
@@ -109,93 +94,90 @@ bool BuildContent(const RecordList& records, std::string& content) {
     return true;
 }
 
-// Puts the whole list in the data file's place (see FileSaveWhole: the data file is always
-// either the old or the new content where the folder allows a copy beside it; a symbolic link
-// stays and the file it names is written). The data file must still exist and be writable: a
-// file removed, made read-only or locked since the start is not written (and not created anew).
-FileSaveResult WriteRecords(const char* path, const RecordList& records) {
-    FileSaveResult result;
-    if (records.count == 0) {
-        // Nothing was loaded (not even the fallback record fitted): keep the file as it is.
-        result.outcome = FileSaveResult::Outcome::Saved;
-        return result;
-    }
-    FileHandle probe = FileOpen(path, FileOpenWrite);
-    if (probe == FileError) {
-        return result;
-    }
-    FileClose(probe);
-    std::string content;
-    if (!BuildContent(records, content)) {
-        return result;
-    }
-    return FileSaveWhole(path, content.data(), content.size());
-}
-
 } // namespace
 
-bool HearingTest::ParseRecordLine(const char* line, PersonRecord& record) {
-    return ReadRecordLine(line, std::strlen(line), record);
+PersonRecord FallbackRecord() {
+    PersonRecord record{};
+    std::memcpy(record.name, FallbackName, std::strlen(FallbackName) + 1);
+    for (int i = 0; i < PersonRecord::LevelCount; ++i) {
+        record.left[i] = MissingLevel + 3 * i;
+        record.right[i] = record.left[i];
+    }
+    return record;
 }
 
-void HearingTest::LoadRecords(const char* path) {
-    givenDataPath.Assign(path);
+bool LoadDataFile(const char* path, RecordList& records) {
+    bool usable = true;
     FileHandle file = FileOpen(path, FileOpenRead);
     if (file == FileError) {
         file = FileCreate(path, FileAttributeNormal);
         if (file != FileError) {
-            dataPath.Assign(path);
             // A new file gets the fallback record at once, so it is a valid data file even if
             // the process never reaches its orderly end.
             TextString line;
             BuildRecordLine(FallbackRecord(), true, line);
             line.WriteTo(file);
             FileClose(file);
+        } else {
+            usable = false;
         }
     } else {
-        dataPath.Assign(path);
         ReadRecords(file, records);
         FileClose(file);
     }
     if (records.count == 0) {
         records.Add(FallbackRecord());
     }
-    // Without even the fallback record in the list the chart still gets its reference curve.
-    standard = records.count > 0 ? records.items[0] : FallbackRecord();
+    return usable;
 }
 
-void HearingTest::SaveRecords() {
-    // Without a path LoadRecords was never asked to load anything: there is no file to talk of.
-    const char* path = dataPath.Length() > 0 ? dataPath.Text() : givenDataPath.Text();
-    if (*path == '\0') {
-        return;
-    }
-    FileSaveResult result;
-    if (dataPath.Length() > 0) {
-        result = WriteRecords(path, records);
-    }
-    // The path is UTF-8; the box shows cp1252 like every other text.
-    TextString shown;
-    Utf8ToCp1252(path, shown);
-    switch (result.outcome) {
-    case FileSaveResult::Outcome::Saved:
-        break;
-    case FileSaveResult::Outcome::KeptAside: {
-        // The records are nowhere else: the person must learn where they are.
-        TextString kept;
-        Utf8ToCp1252(result.keptAt.c_str(), kept);
-        ShowMessageFor(nullptr, KeptAsideText, shown.Text(), kept.Text());
-        break;
-    }
-    case FileSaveResult::Outcome::NoSpace:
-    case FileSaveResult::Outcome::Failed:
-        // Measurements stored in this run must not vanish silently; an unchanged list may.
-        if (storedThisRun) {
-            ShowMessageFor(nullptr,
-                           result.outcome == FileSaveResult::Outcome::NoSpace ? NoSpaceText
-                                                                              : UnsavedText,
-                           shown.Text());
+bool ApplyStore(RecordList& records, const PersonRecord& record) {
+    // The name as the file keeps it: at most 127 bytes.
+    char name[PersonRecord::NameSize];
+    std::memcpy(name, record.name, sizeof name);
+    name[PersonRecord::NameSize - 1] = '\0';
+    // The first of several equal names, as an overwrite in the dialog finds it.
+    for (std::uint32_t i = 0; i < records.count; ++i) {
+        if (SameName(records.items[i], name)) {
+            std::memcpy(&records.items[i], &record, sizeof(PersonRecord));
+            return true;
         }
-        break;
     }
+    return records.Add(record);
+}
+
+FileSaveResult MergeIntoDataFile(const char* path, const PersonRecord* stores, std::size_t count,
+                                 RecordList& merged) {
+    FileSaveResult result;
+    merged.Clear();
+    // The data file must still exist and be writable: a file removed, made read-only or locked
+    // since the start is not written (and not created anew), and gets no lock file beside it.
+    FileHandle probe = FileOpen(path, FileOpenWrite);
+    if (probe == FileError) {
+        return result;
+    }
+    FileClose(probe);
+    SaveLock lock;
+    if (LockForSave(path, LockTimeoutMilliseconds, lock) == SaveLockResult::TimedOut) {
+        return result;
+    }
+    FileHandle file = FileOpen(path, FileOpenRead);
+    if (file != FileError) {
+        ReadRecords(file, merged);
+        FileClose(file);
+    }
+    if (merged.count == 0) {
+        merged.Add(FallbackRecord());
+    }
+    bool complete = file != FileError;
+    for (std::size_t i = 0; i < count && complete; ++i) {
+        complete = ApplyStore(merged, stores[i]);
+    }
+    std::string content;
+    // A file without the records that did not fit would lose them.
+    if (complete && BuildContent(merged, content)) {
+        result = FileSaveWhole(path, content.data(), content.size());
+    }
+    UnlockSave(lock);
+    return result;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 RecordList::~RecordList() {
     Clear();
@@ -59,4 +60,10 @@ void RecordList::Clear() {
     items = nullptr;
     count = 0;
     capacity = 0;
+}
+
+void RecordList::Swap(RecordList& other) {
+    std::swap(count, other.count);
+    std::swap(capacity, other.capacity);
+    std::swap(items, other.items);
 }

@@ -24,6 +24,8 @@ public:
     PersonRecord* At(std::int32_t index);
     const PersonRecord* At(std::int32_t index) const;
     void Clear();
+    // Exchanges the contents of the two lists (a save hands its merged list over so).
+    void Swap(RecordList& other);
 
     std::uint32_t count = 0;
     std::uint32_t capacity = 0;

@@ -38,6 +38,12 @@ std::uint32_t FileWrite(FileHandle file, const void* buffer, std::uint32_t bytes
 std::int32_t FileSeek(FileHandle file, std::int32_t offset, int origin);           // _llseek
 FileHandle FileClose(FileHandle file);                                             // _lclose
 
+// For files of the program's own beside the data file in a folder others share: creates a new
+// file for writing only where nothing is at the name (no file, no link), and opens an existing
+// one for reading only when the name is no link.
+FileHandle FileCreateNew(const char* path);
+FileHandle FileOpenUnlinked(const char* path);
+
 // Makes the file end at the current position (SetEndOfFile); true on success.
 bool FileSetEnd(FileHandle file);
 // Writes what was written to the file through to the disk (FlushFileBuffers, fsync); true on

@@ -1,12 +1,12 @@
 // "Audiogramm speichern…" through the picture seam: the platform's dialog and encoder are fakes,
 // the files are real, in a folder with an umlaut in its name.
 #include "app/AudiogramPicture.h"
-#include "app/ControlIds.h"
 #include "chart/ChartFixtures.h"
 #include "fakes/FakeDialogControls.h"
 #include "fakes/ImageFile.h"
 #include "fakes/RasterCanvas.h"
 #include "fakes/ScriptedPresenter.h"
+#include "support/ControlIds.h"
 #include "support/ModalPause.h"
 #include "support/ScratchFolder.h"
 

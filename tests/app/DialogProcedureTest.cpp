@@ -231,7 +231,7 @@ TEST_F(MainDialogTest, PickingAPersonAfterATwoEarMeasurementAsksFirst) {
     EXPECT_EQ(presenter.TakeShown().front().style, MessageYesNo);
     EXPECT_GT(test.current.left[0], 1000) << "the measurement is kept";
     EXPECT_EQ(controls.ListSelection(dialog, IdRecordList), 1);
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
 
     // No: the measurement is given up and the record loaded.
     presenter.Answer(AnswerNo);
@@ -239,7 +239,7 @@ TEST_F(MainDialogTest, PickingAPersonAfterATwoEarMeasurementAsksFirst) {
     EXPECT_EQ(presenter.Texts(), std::vector<std::string>{AskStoreLastText});
     EXPECT_STREQ(test.current.name, "Anna");
     EXPECT_EQ(test.current.left[0], 300);
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
 }
 
 TEST_F(MainDialogTest, AnsweringYesStoresTheMeasurementBeforeLoadingThePickedPerson) {
@@ -253,9 +253,9 @@ TEST_F(MainDialogTest, AnsweringYesStoresTheMeasurementBeforeLoadingThePickedPer
     presenter.Answer(AnswerYes);
     SelectInList(1);
 
-    ASSERT_EQ(test.records.count, 3u);
-    EXPECT_STREQ(test.records.At(2)->name, "Bernd");
-    EXPECT_GT(test.records.At(2)->right[0], 2000);
+    ASSERT_EQ(test.store.records.count, 3u);
+    EXPECT_STREQ(test.store.records.At(2)->name, "Bernd");
+    EXPECT_GT(test.store.records.At(2)->right[0], 2000);
     EXPECT_STREQ(test.current.name, "Anna");
 }
 
@@ -315,7 +315,7 @@ TEST_F(MainDialogTest, StoringDuringARunIsRefusedAndStillRefreshesTheList) {
     ASSERT_EQ(presenter.Count(), 1u);
     EXPECT_NE(presenter.Texts()[0].find("linke Ohr"), std::string::npos);
     EXPECT_EQ(controls.ListItems(IdRecordList), (std::vector<std::string>{"Standard", "Anna"}));
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
     EXPECT_TRUE(ShowsMeasuring()) << "the run goes on";
 }
 

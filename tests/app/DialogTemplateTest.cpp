@@ -2,7 +2,7 @@
 // the resource script the program is built from and check what a user sees of the dialog.
 
 #include "app/DialogTemplate.h"
-#include "app/ControlIds.h"
+#include "support/ControlIds.h"
 
 #include <gtest/gtest.h>
 

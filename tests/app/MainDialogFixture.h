@@ -3,13 +3,13 @@
 // The main dialog with the real hearing test behind it, over a device that accepts everything and
 // plays nothing; the helpers act as a user would.
 
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "fakes/FakeDialogControls.h"
 #include "fakes/QuietWaveOut.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ protected:
             record.left[i] = leftLevel + i;
             record.right[i] = rightLevel + i;
         }
-        test.records.Add(record);
+        test.store.records.Add(record);
     }
 
     void Command(int id, int code = 0) {

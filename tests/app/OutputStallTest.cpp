@@ -2,7 +2,6 @@
 // over a platform that hangs: the window's handlers never wait long, the run ends with a box,
 // and once the server answers again the next start plays.
 
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "audio/CopyingSink.h"
 #include "audio/LookaheadWaveOut.h"
@@ -10,6 +9,7 @@
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 #include "support/MainDialog.h"
 
 #include <gtest/gtest.h>

@@ -44,7 +44,7 @@ TEST_F(HearingTestAudiogram, FreshObjectShowsOnlyTheStandardOnTheTopLine) {
 
 TEST_F(HearingTestAudiogram, DrawsTheObjectsOwnRecords) {
     const ChartScene scene = FiveCurveScene();
-    hearing.standard = scene.standard;
+    hearing.store.standard = scene.standard;
     hearing.comparison = scene.comparison;
     hearing.current = scene.current;
     RecordingCanvas canvas;

@@ -181,7 +181,7 @@ public:
     std::vector<std::string> Others() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) {
-            if (entry.path().filename() != DataName) {
+            if (entry.path().filename() != DataName && !IsLeftLock(entry.path())) {
                 names.push_back(entry.path().filename().string());
             }
         }

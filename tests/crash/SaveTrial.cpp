@@ -35,8 +35,7 @@ int main(int argc, char** argv) {
         record.left[i] = 20 + i;
         record.right[i] = 40 + i;
     }
-    test->records.Add(record);
-    test->storedThisRun = true;
+    test->store.Store(record, -1);
 
     // Driven together with another program, the trial waits for its go (see TogetherTrials).
     if (std::getenv("TONOLOT_TRIAL_WAIT")) {
@@ -49,6 +48,7 @@ int main(int argc, char** argv) {
     }
     std::fputc('S', stdout);
     std::fflush(stdout);
+    test->SaveRecords();
     test.reset();
     std::fputc('E', stdout);
     std::fflush(stdout);

@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
             const std::string name = entry.path().filename().string();
             if (IsCopy(name)) {
                 ++copies;
-            } else if (name != "a.def" && name != "b.def") {
+            } else if (name != "a.def" && name != "b.def" && !IsLeftLock(entry.path())) {
                 problems.push_back("a file that is no copy of a save: " + name);
             }
         }

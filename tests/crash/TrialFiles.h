@@ -34,6 +34,14 @@ inline std::string DataFileOf(int count) {
     return content;
 }
 
+// "<data file>.lock", empty: the lock file of the saves into a data file, which a save killed
+// while it held it leaves behind (the next save removes it).
+inline bool IsLeftLock(const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    return name.size() > 9 && name.compare(name.size() - 9, 9, ".def.lock") == 0 &&
+           std::filesystem::is_regular_file(file) && std::filesystem::file_size(file) == 0;
+}
+
 // ".tonolot-<16 hex digits>.tmp", the copy a save writes (written out here, independently of
 // the program's own pattern).
 inline bool IsCopy(const std::string& name) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DialogControls.h"
+#include "support/DialogControls.h"
 
 #include <deque>
 #include <functional>

@@ -16,7 +16,7 @@ struct Run {
     std::string file; // the data file after the save
 };
 
-// One run of the program over the data file: load at start-up, save at the end (the destructor).
+// One run of the program over the data file: load at start-up, save at the end.
 Run LoadAndSave(const std::string& path) {
     QuietWaveOut device;
     FakeDialogControls controls;
@@ -25,9 +25,11 @@ Run LoadAndSave(const std::string& path) {
     {
         HearingTest test(device, controls, clock);
         test.LoadRecords(path.c_str());
-        FUZZ_CHECK(test.records.count > 0);
-        FUZZ_CHECK(SameBytes(test.standard, test.records.items[0]));
-        run.records.assign(test.records.items, test.records.items + test.records.count);
+        FUZZ_CHECK(test.store.records.count > 0);
+        FUZZ_CHECK(SameBytes(test.store.standard, test.store.records.items[0]));
+        run.records.assign(test.store.records.items,
+                           test.store.records.items + test.store.records.count);
+        test.SaveRecords();
     }
     std::ifstream in(path, std::ios::binary);
     run.file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -3,7 +3,7 @@
 
 #include "HearingFixture.h"
 
-#include "app/ControlIds.h"
+#include "support/ControlIds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,10 +62,10 @@ TEST_F(TestProcedure, NewObjectIsIdleWithANewPersonAndAnOpenDevice) {
     EXPECT_EQ(hearing.toneIndex, 0);
     EXPECT_EQ(hearing.level.load(), 0.0);
     EXPECT_EQ(hearing.growth, 1.015);
-    EXPECT_STREQ(hearing.standard.name, "");
-    EXPECT_EQ(hearing.standard.left[0], 0);
-    EXPECT_EQ(hearing.standard.right[0], 0);
-    EXPECT_EQ(hearing.records.count, 0u);
+    EXPECT_STREQ(hearing.store.standard.name, "");
+    EXPECT_EQ(hearing.store.standard.left[0], 0);
+    EXPECT_EQ(hearing.store.standard.right[0], 0);
+    EXPECT_EQ(hearing.store.records.count, 0u);
 }
 
 TEST_F(TestProcedure, StartLeftClearsTheLeftEarOnlyAndStartsItsFirstTone) {

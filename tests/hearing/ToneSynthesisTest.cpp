@@ -3,7 +3,7 @@
 
 #include "HearingFixture.h"
 
-#include "app/ControlIds.h"
+#include "support/ControlIds.h"
 
 #include <algorithm>
 #include <cmath>

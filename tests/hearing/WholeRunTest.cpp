@@ -4,8 +4,8 @@
 
 #include "HearingFixture.h"
 
-#include "app/ControlIds.h"
 #include "fakes/SimulatedWaveOut.h"
+#include "support/ControlIds.h"
 
 #include <algorithm>
 #include <chrono>

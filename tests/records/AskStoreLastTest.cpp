@@ -24,7 +24,7 @@ TEST_F(AskStoreLast, GoesOnWithoutAskingWhenNothingWouldBeLost) {
     EXPECT_TRUE(test.AskStoreLast(dialog));
 
     EXPECT_EQ(presenter.Count(), 0u);
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
 }
 
 TEST_F(AskStoreLast, YesStoresUnderTheTypedName) {
@@ -39,7 +39,7 @@ TEST_F(AskStoreLast, YesStoresUnderTheTypedName) {
     EXPECT_EQ(shown[0].text, StoreLastText);
     EXPECT_EQ(shown[0].style, MessageYesNo);
     EXPECT_EQ(shown[0].owner, dialog);
-    ASSERT_EQ(test.records.count, 3u);
+    ASSERT_EQ(test.store.records.count, 3u);
     EXPECT_EQ(Name(2), "Bernd");
     EXPECT_EQ(test.flags.load(), 0);
     // The list box is left for the next refill.
@@ -52,7 +52,7 @@ TEST_F(AskStoreLast, YesWithAnEmptyNameAsksForOneAndHoldsTheCaller) {
     presenter.Answer(AnswerYes);
     EXPECT_FALSE(test.AskStoreLast(dialog));
     EXPECT_EQ(presenter.Texts(), (std::vector<std::string>{StoreLastText, EnterNameText}));
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
 }
 
 TEST_F(AskStoreLast, YesThenNoToOverwritingHoldsTheCaller) {
@@ -62,7 +62,7 @@ TEST_F(AskStoreLast, YesThenNoToOverwritingHoldsTheCaller) {
     presenter.Answer(AnswerNo);
     EXPECT_FALSE(test.AskStoreLast(dialog));
     EXPECT_EQ(presenter.Texts(), (std::vector<std::string>{StoreLastText, OverwriteText}));
-    EXPECT_EQ(test.records.At(1)->left[0], 2000);
+    EXPECT_EQ(test.store.records.At(1)->left[0], 2000);
 }
 
 TEST_F(AskStoreLast, NoGivesUpTheMeasurementButKeepsItInCurrent) {
@@ -72,7 +72,7 @@ TEST_F(AskStoreLast, NoGivesUpTheMeasurementButKeepsItInCurrent) {
     presenter.Answer(AnswerNo);
     EXPECT_TRUE(test.AskStoreLast(dialog));
     EXPECT_EQ(presenter.Texts(), std::vector<std::string>{StoreLastText});
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
     EXPECT_TRUE(SameBytes(test.current, before));
-    EXPECT_FALSE(test.storedThisRun);
+    EXPECT_FALSE(test.store.HasUnsaved());
 }

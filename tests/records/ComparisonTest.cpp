@@ -16,11 +16,11 @@ protected:
 TEST_F(Comparison, TickingCopiesTheSelectedRecordAndNamesItInTheCaption) {
     Pick(2);
     test.SetComparison(dialog, true);
-    EXPECT_TRUE(SameBytes(test.comparison, *test.records.At(2)));
+    EXPECT_TRUE(SameBytes(test.comparison, *test.store.records.At(2)));
     EXPECT_EQ(controls.Text(IdComparison), "Vergleich: Bernd");
 
     // A copy: it stays while the list entry changes and other records are loaded.
-    test.records.At(2)->left[0] = 1;
+    test.store.records.At(2)->left[0] = 1;
     test.SelectRecord(dialog, 1);
     EXPECT_EQ(test.comparison.left[0], 3000);
 }
@@ -30,7 +30,7 @@ TEST_F(Comparison, TickingWithoutSelectionKeepsThePreviousComparison) {
     test.SetComparison(dialog, true);
     Pick(-1);
     test.SetComparison(dialog, true);
-    EXPECT_TRUE(SameBytes(test.comparison, *test.records.At(1)));
+    EXPECT_TRUE(SameBytes(test.comparison, *test.store.records.At(1)));
     EXPECT_EQ(controls.Text(IdComparison), "Vergleich");
 }
 
@@ -47,7 +47,7 @@ TEST_F(Comparison, UntickingHidesBothCurvesAndKeepsTheRest) {
 
 TEST_F(Comparison, TheLoadedRecordStoredAgainStaysEqualToItsComparison) {
     // Bytes behind the name's terminator travel with the record through every step.
-    std::memset(test.records.At(1)->name + 5, 'r', 20);
+    std::memset(test.store.records.At(1)->name + 5, 'r', 20);
     Pick(1);
     test.SelectRecord(dialog, 1);
     test.SetComparison(dialog, true);
@@ -57,5 +57,5 @@ TEST_F(Comparison, TheLoadedRecordStoredAgainStaysEqualToItsComparison) {
     test.StoreCurrent(dialog);
     EXPECT_EQ(presenter.Texts(), std::vector<std::string>{OverwriteText});
     EXPECT_TRUE(SameBytes(test.comparison, test.current));
-    EXPECT_TRUE(SameBytes(test.comparison, *test.records.At(1)));
+    EXPECT_TRUE(SameBytes(test.comparison, *test.store.records.At(1)));
 }

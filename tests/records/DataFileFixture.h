@@ -9,7 +9,7 @@
 #include <string>
 
 // A hearing test whose data file lives in a scratch folder. The test object is built on demand and
-// destroyed by End(), which, as at the end of the program, saves the records.
+// ended by End(), which saves the records as the end of the program does.
 class DataFileTest : public testing::Test {
 protected:
     ~DataFileTest() override { test.reset(); }
@@ -19,7 +19,10 @@ protected:
         test->LoadRecords(folder.Path(file).c_str());
         return *test;
     }
-    void End() { test.reset(); }
+    void End() {
+        test->SaveRecords();
+        test.reset();
+    }
 
     // A record line as the file holds it, built independently of the code under test.
     static std::string Line(const std::string& name, const int (&left)[10],
@@ -48,7 +51,7 @@ protected:
         return Line("unbekannter Standard", levels, levels);
     }
 
-    // Stores a measurement the way "Übernehmen" leaves it: in the list and marked.
+    // Stores a measurement the way "Übernehmen" leaves it in the store, before its save.
     void StoreMeasured(const char* name, int base) {
         PersonRecord record{};
         std::snprintf(record.name, sizeof record.name, "%s", name);
@@ -56,8 +59,7 @@ protected:
             record.left[i] = base + i;
             record.right[i] = base + 100 + i;
         }
-        test->records.Add(record);
-        test->storedThisRun = true;
+        test->store.Store(record, -1);
     }
 
     ScratchFolder folder;

@@ -50,8 +50,8 @@ protected:
 
 TEST_F(DataFileSaveFailure, UncreatableFileLoadsTheFallbackAndSavesNothing) {
     HearingTest& test = Start("no/such/folder/tonolot.def");
-    EXPECT_EQ(test.dataPath.Length(), 0u);
-    EXPECT_STREQ(test.records.items[0].name, "unbekannter Standard");
+    EXPECT_EQ(test.store.dataPath.Length(), 0u);
+    EXPECT_STREQ(test.store.records.items[0].name, "unbekannter Standard");
     End();
     EXPECT_FALSE(folder.Exists("no"));
     EXPECT_EQ(presenter.Count(), 0u) << "a run without stored measurements stays silent";
@@ -168,9 +168,10 @@ TEST_F(DataFileSaveFailure, FullDiskKeepsTheFileAsItWasAndSaysSo) {
     SmallDisk disk(folder.Native("disk"), original.size() + 16);
     folder.Write("disk/tonolot.def", original);
     Start("disk/tonolot.def");
-    // More than the page the file's end may still have room in.
+    // More than the page the file's end may still have room in (each a person of its own:
+    // a store replaces the entry of its name).
     for (int i = 0; i < 60; ++i) {
-        StoreMeasured("Bernd", 2000 + i);
+        StoreMeasured(("Bernd " + std::to_string(i)).c_str(), 2000 + i);
     }
     disk.Fill(0);
     End();
@@ -303,7 +304,7 @@ TEST_F(DataFileSaveFailure, FullDiskKeepsTheFileAsItWasAndSaysSo) {
     test = std::make_unique<HearingTest>(device, controls, clock);
     test->LoadRecords(path.c_str());
     for (int i = 0; i < 60; ++i) {
-        StoreMeasured("Bernd", 2000 + i);
+        StoreMeasured(("Bernd " + std::to_string(i)).c_str(), 2000 + i);
     }
     const std::string filler = std::string(disk) + "\\filler";
     FileHandle file = FileCreate(filler.c_str(), FileAttributeNormal);

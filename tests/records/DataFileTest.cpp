@@ -16,8 +16,8 @@ std::string Joined(const std::vector<std::string>& lines, const std::string& end
 
 std::vector<std::string> Names(const HearingTest& test) {
     std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < test.records.count; ++i) {
-        names.push_back(test.records.items[i].name);
+    for (std::uint32_t i = 0; i < test.store.records.count; ++i) {
+        names.push_back(test.store.records.items[i].name);
     }
     return names;
 }
@@ -25,10 +25,10 @@ std::vector<std::string> Names(const HearingTest& test) {
 TEST_F(DataFileTest, MissingFileIsCreatedWithTheFallbackRecord) {
     HearingTest& test = Start();
     EXPECT_EQ(Names(test), std::vector<std::string>{"unbekannter Standard"});
-    EXPECT_STREQ(test.standard.name, "unbekannter Standard");
-    EXPECT_EQ(test.standard.left[9], 77);
-    EXPECT_EQ(test.standard.right[3], 59);
-    EXPECT_STREQ(test.dataPath.Text(), folder.Path("tonolot.def").c_str());
+    EXPECT_STREQ(test.store.standard.name, "unbekannter Standard");
+    EXPECT_EQ(test.store.standard.left[9], 77);
+    EXPECT_EQ(test.store.standard.right[3], 59);
+    EXPECT_STREQ(test.store.dataPath.Text(), folder.Path("tonolot.def").c_str());
     // Valid at once, even if the program were killed now.
     EXPECT_EQ(folder.Read("tonolot.def"), Fallback());
     End();
@@ -44,8 +44,8 @@ TEST_F(DataFileTest, SavedFileLoadsAndSavesAgainByteForByte) {
     HearingTest& test = Start();
     EXPECT_EQ(Names(test),
               (std::vector<std::string>{"Standard", "Anna", "M\xFCller \xC4rzte", ""}));
-    EXPECT_EQ(test.records.items[1].left[0], 40);
-    EXPECT_EQ(test.records.items[1].right[9], 149);
+    EXPECT_EQ(test.store.records.items[1].left[0], 40);
+    EXPECT_EQ(test.store.records.items[1].right[9], 149);
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), original);
 }
@@ -53,9 +53,9 @@ TEST_F(DataFileTest, SavedFileLoadsAndSavesAgainByteForByte) {
 TEST_F(DataFileTest, FirstRecordIsTheStandard) {
     folder.Write("tonolot.def", Joined({"no record here", Line("Ref", 10), Line("Anna", 20)}));
     HearingTest& test = Start();
-    EXPECT_STREQ(test.standard.name, "Ref");
-    EXPECT_EQ(test.standard.left[0], 10);
-    EXPECT_TRUE(SameBytes(test.standard, test.records.items[0]));
+    EXPECT_STREQ(test.store.standard.name, "Ref");
+    EXPECT_EQ(test.store.standard.left[0], 10);
+    EXPECT_TRUE(SameBytes(test.store.standard, test.store.records.items[0]));
 }
 
 TEST_F(DataFileTest, SingleLineWithoutLineEndLoads) {
@@ -70,7 +70,7 @@ TEST_F(DataFileTest, EveryLineEndFormAndBlankLinesLoadTheSame) {
         folder.Write("tonolot.def", Joined(lines, end) + end);
         HearingTest& test = Start();
         EXPECT_EQ(Names(test), (std::vector<std::string>{"A", "B", "C"}));
-        EXPECT_EQ(test.records.items[2].right[0], 103);
+        EXPECT_EQ(test.store.records.items[2].right[0], 103);
         End();
         EXPECT_EQ(folder.Read("tonolot.def"), Joined(lines)) << "written back with CR LF";
     }
@@ -110,7 +110,7 @@ TEST_F(DataFileTest, ExtremeLevelsAndTheLongestNameAreSavedExactly) {
     const int right[10] = {7, 0, 0, 0, 0, 0, 0, 0, 0, -30};
     std::memcpy(record.left, left, sizeof left);
     std::memcpy(record.right, right, sizeof right);
-    test->records.Add(record);
+    test->store.Store(record, -1);
     End();
     EXPECT_EQ(folder.Read("tonolot.def"),
               Joined({Fallback(), Line(std::string(127, 'N'), left, right)}));
@@ -123,9 +123,9 @@ TEST_F(DataFileTest, LevelsOfEveryLengthAreReadAndWrittenAsTheirDigits) {
     int right[10] = {9, 99, 999, 9999, 99999, 999999, 9999999, 99999999, 999999999, INT32_MAX};
     folder.Write("tonolot.def", Joined({Fallback(), Line("Lang", left, right)}));
     HearingTest& test = Start();
-    ASSERT_EQ(test.records.count, 2u);
-    EXPECT_TRUE(std::equal(left, left + 10, test.records.items[1].left));
-    EXPECT_TRUE(std::equal(right, right + 10, test.records.items[1].right));
+    ASSERT_EQ(test.store.records.count, 2u);
+    EXPECT_TRUE(std::equal(left, left + 10, test.store.records.items[1].left));
+    EXPECT_TRUE(std::equal(right, right + 10, test.store.records.items[1].right));
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), Joined({Fallback(), Line("Lang", left, right)}));
 }
@@ -134,7 +134,7 @@ TEST_F(DataFileTest, TwoLinesWithTheSameNameStayTwoEntries) {
     const std::string original = Joined({Line("Anna", 10), Line("Anna", 20)});
     folder.Write("tonolot.def", original);
     HearingTest& test = Start();
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), original);
 }
@@ -160,9 +160,11 @@ TEST_F(DataFileTest, StoredMeasurementsAreSavedAtTheEnd) {
 TEST_F(DataFileTest, ShorterContentLeavesNoTraceOfTheOld) {
     folder.Write("tonolot.def", Joined({Line("Standard", 300), Line("Anna", 1000000)}));
     HearingTest& test = Start();
-    for (std::int32_t& level : test.records.items[1].left) {
+    PersonRecord anna = test.store.records.items[1];
+    for (std::int32_t& level : anna.left) {
         level = 2;
     }
+    test.store.Store(anna, 1);
     End();
     const std::string expected = Joined({Line("Standard", 300), [] {
                                              int left[10] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
@@ -182,7 +184,7 @@ TEST_F(DataFileTest, ManyRecordsRoundTrip) {
     }
     folder.Write("tonolot.def", Joined(lines));
     HearingTest& test = Start();
-    EXPECT_EQ(test.records.count, 150u);
+    EXPECT_EQ(test.store.records.count, 150u);
     End();
     EXPECT_EQ(folder.Read("tonolot.def"), Joined(lines));
 }

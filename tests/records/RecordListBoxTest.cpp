@@ -30,7 +30,7 @@ TEST_F(RecordListBox, NamesAndLookUpAreExactAndBoundsChecked) {
 TEST_F(RecordListBox, AStoredNameWithoutTerminatorMatchesNothingAndShowsEmpty) {
     PersonRecord broken = Measured("", 5000);
     std::memset(broken.name, 'Z', sizeof broken.name);
-    test.records.Add(broken);
+    test.store.records.Add(broken);
     EXPECT_EQ(Name(3), "");
     EXPECT_EQ(test.FindByName(std::string(128, 'Z').c_str()), -1);
 }
@@ -69,7 +69,7 @@ TEST_F(RecordListBox, AfterAStoreTheStoredRecordIsSelected) {
     presenter.Answer(AnswerYes);
     test.StoreCurrent(dialog);
     test.FillRecordList(dialog);
-    EXPECT_EQ(test.records.At(1)->left[0], 300);
+    EXPECT_EQ(test.store.records.At(1)->left[0], 300);
     EXPECT_EQ(Selection(), 4);
 }
 
@@ -88,11 +88,11 @@ TEST_F(RecordListBox, WithoutAMatchTheSelectionFallsOnTheOldItemCount) {
 }
 
 TEST_F(RecordListBox, SelectingLoadsTheWholeRecordAndForgetsTheRun) {
-    std::memset(test.records.At(2)->name + 6, 'q', 10); // bytes behind the terminator
+    std::memset(test.store.records.At(2)->name + 6, 'q', 10); // bytes behind the terminator
     test.flags.store(HearingTest::LeftEar | HearingTest::Unsaved);
     test.SelectRecord(dialog, 2);
 
-    EXPECT_TRUE(SameBytes(test.current, *test.records.At(2)));
+    EXPECT_TRUE(SameBytes(test.current, *test.store.records.At(2)));
     EXPECT_EQ(controls.Text(IdName), "Bernd");
     EXPECT_EQ(test.flags.load(), 0);
     EXPECT_EQ(controls.erasingInvalidations, 1);

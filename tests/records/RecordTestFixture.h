@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/ControlIds.h"
 #include "fakes/FakeDialogControls.h"
 #include "fakes/QuietWaveOut.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ protected:
         return record;
     }
 
-    void AddRecord(const char* name, int base) { test.records.Add(Measured(name, base)); }
+    void AddRecord(const char* name, int base) { test.store.records.Add(Measured(name, base)); }
 
     // What a finished left and right run leaves behind.
     void MeasureBothEars(int base) {

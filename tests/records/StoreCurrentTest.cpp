@@ -16,13 +16,13 @@ TEST_F(StoreCurrent, AppendsANewNameAndMarksTheMeasurementStored) {
     test.StoreCurrent(dialog);
 
     EXPECT_EQ(presenter.Count(), 0u);
-    ASSERT_EQ(test.records.count, 3u);
+    ASSERT_EQ(test.store.records.count, 3u);
     EXPECT_EQ(Name(2), "Bernd");
-    EXPECT_TRUE(SameBytes(*test.records.At(2), test.current));
-    EXPECT_EQ(test.records.At(2)->left[9], 309);
-    EXPECT_EQ(test.records.At(2)->right[0], 350);
+    EXPECT_TRUE(SameBytes(*test.store.records.At(2), test.current));
+    EXPECT_EQ(test.store.records.At(2)->left[9], 309);
+    EXPECT_EQ(test.store.records.At(2)->right[0], 350);
     EXPECT_EQ(test.flags.load(), 0);
-    EXPECT_TRUE(test.storedThisRun);
+    EXPECT_TRUE(test.store.HasUnsaved());
 }
 
 TEST_F(StoreCurrent, RefusesAnUnmeasuredEarWithItsNoticeAndChangesNothing) {
@@ -46,12 +46,12 @@ TEST_F(StoreCurrent, RefusesAnUnmeasuredEarWithItsNoticeAndChangesNothing) {
         EXPECT_EQ(shown[0].caption, "Tonolot");
         EXPECT_EQ(shown[0].style, MessageOk);
         EXPECT_EQ(shown[0].owner, dialog);
-        EXPECT_EQ(test.records.count, 2u);
+        EXPECT_EQ(test.store.records.count, 2u);
         // The name field is not read before both ears passed.
         EXPECT_STREQ(test.current.name, "Neue Person");
         EXPECT_EQ(test.flags.load(), HearingTest::RightEar | HearingTest::Unsaved);
     }
-    EXPECT_FALSE(test.storedThisRun);
+    EXPECT_FALSE(test.store.HasUnsaved());
 }
 
 TEST_F(StoreCurrent, AnEmptyNameAsksForOneAndKeepsTheMeasurementUnstored) {
@@ -60,7 +60,7 @@ TEST_F(StoreCurrent, AnEmptyNameAsksForOneAndKeepsTheMeasurementUnstored) {
     test.StoreCurrent(dialog);
 
     EXPECT_EQ(presenter.Texts(), std::vector<std::string>{EnterNameText});
-    EXPECT_EQ(test.records.count, 2u);
+    EXPECT_EQ(test.store.records.count, 2u);
     EXPECT_STREQ(test.current.name, "");
     EXPECT_EQ(test.flags.load(), HearingTest::RightEar | HearingTest::Unsaved);
 }
@@ -79,7 +79,7 @@ TEST_F(StoreCurrent, ALongNameIsCutTo126CharactersAndTheRestOfTheNameBytesStay) 
     TypeName(std::string(130, 'N').c_str());
     test.StoreCurrent(dialog);
 
-    ASSERT_EQ(test.records.count, 3u);
+    ASSERT_EQ(test.store.records.count, 3u);
     EXPECT_EQ(Name(2), std::string(126, 'N'));
     EXPECT_EQ(test.current.name[126], '\0');
     EXPECT_EQ(test.current.name[127], '\0');
@@ -89,7 +89,7 @@ TEST_F(StoreCurrent, ALongNameIsCutTo126CharactersAndTheRestOfTheNameBytesStay) 
     std::memset(test.current.name, 'x', sizeof test.current.name);
     TypeName("Bo");
     test.StoreCurrent(dialog);
-    const PersonRecord* stored = test.records.At(3);
+    const PersonRecord* stored = test.store.records.At(3);
     ASSERT_NE(stored, nullptr);
     EXPECT_STREQ(stored->name, "Bo");
     EXPECT_EQ(std::string(stored->name + 3, 124), std::string(124, 'x'));
@@ -101,8 +101,8 @@ TEST_F(StoreCurrent, NamesDifferingInLetterCaseAreDifferentPersons) {
     TypeName("anna");
     test.StoreCurrent(dialog);
     EXPECT_EQ(presenter.Count(), 0u);
-    EXPECT_EQ(test.records.count, 3u);
-    EXPECT_EQ(test.records.At(1)->left[0], 2000);
+    EXPECT_EQ(test.store.records.count, 3u);
+    EXPECT_EQ(test.store.records.At(1)->left[0], 2000);
 }
 
 TEST_F(StoreCurrent, AnExistingNameIsOverwrittenOnlyAfterYes) {
@@ -116,25 +116,25 @@ TEST_F(StoreCurrent, AnExistingNameIsOverwrittenOnlyAfterYes) {
     EXPECT_EQ(shown[0].text, OverwriteText);
     EXPECT_EQ(shown[0].style, MessageYesNo);
     EXPECT_EQ(shown[0].owner, dialog);
-    EXPECT_EQ(test.records.count, 2u);
-    EXPECT_TRUE(SameBytes(*test.records.At(1), test.current));
-    EXPECT_EQ(test.records.At(1)->left[0], 300);
+    EXPECT_EQ(test.store.records.count, 2u);
+    EXPECT_TRUE(SameBytes(*test.store.records.At(1), test.current));
+    EXPECT_EQ(test.store.records.At(1)->left[0], 300);
     EXPECT_EQ(test.flags.load(), 0);
-    EXPECT_TRUE(test.storedThisRun);
+    EXPECT_TRUE(test.store.HasUnsaved());
 }
 
 TEST_F(StoreCurrent, NoToOverwritingKeepsTheListAndTheUnsavedState) {
-    PersonRecord before = *test.records.At(1);
+    PersonRecord before = *test.store.records.At(1);
     MeasureBothEars(300);
     TypeName("Anna");
     presenter.Answer(AnswerNo);
     test.StoreCurrent(dialog);
 
     EXPECT_EQ(presenter.Texts(), std::vector<std::string>{OverwriteText});
-    EXPECT_EQ(test.records.count, 2u);
-    EXPECT_TRUE(SameBytes(*test.records.At(1), before));
+    EXPECT_EQ(test.store.records.count, 2u);
+    EXPECT_TRUE(SameBytes(*test.store.records.At(1), before));
     EXPECT_EQ(test.flags.load(), HearingTest::RightEar | HearingTest::Unsaved);
-    EXPECT_FALSE(test.storedThisRun);
+    EXPECT_FALSE(test.store.HasUnsaved());
     // So closing the window asks again.
     presenter.TakeShown();
     EXPECT_TRUE(test.AskStoreLast(dialog));
@@ -150,7 +150,7 @@ TEST_F(StoreCurrent, AFull127CharacterNameComesBackShorterAndIsAppended) {
     test.StoreCurrent(dialog);
 
     EXPECT_EQ(presenter.Count(), 0u);
-    ASSERT_EQ(test.records.count, 4u);
+    ASSERT_EQ(test.store.records.count, 4u);
     EXPECT_EQ(Name(3), std::string(126, 'L'));
     EXPECT_EQ(Name(2), longName);
 }
@@ -166,13 +166,13 @@ TEST_F(StoreCurrent, OutOfMemoryTellsTheUserAndKeepsTheMeasurementUnstored) {
         test.StoreCurrent(dialog);
         EXPECT_EQ(AllocationFailure::Refused(), 1);
     }
-    EXPECT_EQ(test.records.count, 7u);
+    EXPECT_EQ(test.store.records.count, 7u);
     ASSERT_EQ(presenter.Count(), 1u);
     EXPECT_NE(presenter.Texts()[0].find("nicht \xFC"
                                         "bernommen"),
               std::string::npos);
     EXPECT_EQ(test.flags.load(), HearingTest::RightEar | HearingTest::Unsaved);
-    EXPECT_FALSE(test.storedThisRun);
+    EXPECT_FALSE(test.store.HasUnsaved());
 
     // Closing the window then asks, and the same failure keeps the window open.
     presenter.TakeShown();

@@ -1,12 +1,12 @@
 #include "app/gtk/AudiogramSaveDialog.h"
 
 #include "app/AudiogramPicture.h"
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/PictureFileName.h"
 #include "app/PictureStartFolder.h"
 #include "app/gtk/GtkDialogControls.h"
 #include "chart/cairo/CairoPicture.h"
+#include "support/ControlIds.h"
 #include "support/Cp1252.h"
 #include "support/ModalPause.h"
 

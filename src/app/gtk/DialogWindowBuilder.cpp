@@ -1,10 +1,10 @@
 #include "app/gtk/DialogWindowBuilder.h"
 
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/gtk/AudiogramSaveDialog.h"
 #include "app/gtk/FontBaseUnits.h"
 #include "chart/cairo/CairoCanvas.h"
+#include "support/ControlIds.h"
 #include "support/Cp1252.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "app/gtk/GtkDialogControls.h"
 
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/gtk/GtkDialogWindow.h"
+#include "support/ControlIds.h"
 #include "support/Cp1252.h"
 #include "support/TextString.h"
 

@@ -1,7 +1,7 @@
 #include "app/gtk/GtkDialogWindow.h"
 
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
+#include "support/ControlIds.h"
 #include "support/Cp1252.h"
 
 #include <string>

@@ -1,10 +1,10 @@
 // The native Linux program: the process-wide objects, the entry function and the GTK main loop.
 //
 // The objects below are defined in this one file, so they are constructed in the order written
-// and destroyed in the reverse order: the shared text buffers live longest, since the hearing
-// test's teardown still formats numbers while it stores the records; the message boxes are
-// installed before the hearing test opens its device, whose failure box has no owner yet; the
-// dialog's window record outlives the hearing test, whose audio thread may still ask for it.
+// and destroyed in the reverse order: the message boxes are installed before the hearing test
+// opens its device, whose failure box has no owner yet; the dialog's window record outlives the
+// hearing test, whose audio thread may still ask for it. The records are saved by the end of
+// main (EndProgram), never by a destructor.
 
 #include "app/DialogProcedure.h"
 #include "app/DialogTemplate.h"
@@ -20,8 +20,14 @@
 #include "support/TextString.h"
 #include "support/posix/SteadyClock.h"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +44,32 @@ GtkDialogWindow mainWindow;
 GtkDialogControls dialogControls;
 AlsaWaveOut waveOut;
 HearingTest hearingTest(waveOut, dialogControls, systemClock);
+
+// How long the end waits for the records to reach the disk: the dialog's close may wait for a
+// slow folder; a signal (logout, shutdown) must end the program within two seconds.
+constexpr std::uint32_t CloseSaveMilliseconds = 10000;
+constexpr std::uint32_t SignalSaveMilliseconds = 1500;
+
+// SIGTERM, SIGHUP, SIGINT, delivered on the main loop (GLib's own self-pipe, nothing runs in
+// the signal handler): the program ends as "Schließen" ends it, without asking, since nobody may
+// be there to answer. Also from inside the loop of an open box, hence no return to main.
+gboolean OnEndSignal(gpointer procedure) {
+    static_cast<DialogProcedure*>(procedure)->EndProgram(SignalSaveMilliseconds, false);
+    std::fflush(nullptr);
+    _exit(0);
+}
+
+// The display went away (logout, a crashed X server): the same end as a signal's, without the
+// window; GDK's own handler would end the process at once. Xlib must not get control back.
+DialogProcedure* endingProcedure = nullptr;
+
+int OnDisplayLost(Display*) {
+    if (endingProcedure != nullptr) {
+        endingProcedure->EndProgram(SignalSaveMilliseconds, false);
+    }
+    std::fflush(nullptr);
+    _exit(0);
+}
 
 } // namespace
 
@@ -68,7 +100,20 @@ int main(int argc, char** argv) {
         return ExitNoDialog;
     }
     SetMainDialog(&mainWindow);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        g_unix_signal_add(signal, OnEndSignal, &procedure);
+    }
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
+        endingProcedure = &procedure;
+        XSetIOErrorHandler(OnDisplayLost);
+    }
 
     gtk_main();
+    if (!procedure.EndProgram(CloseSaveMilliseconds, true)) {
+        // The folder hangs: the save in progress writes a copy, so the file stays whole; the
+        // writer thread cannot be joined.
+        std::fflush(nullptr);
+        _exit(dialogControls.ExitCode());
+    }
     return dialogControls.ExitCode();
 }

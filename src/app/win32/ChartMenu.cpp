@@ -1,10 +1,10 @@
 #include "app/win32/ChartMenu.h"
 
 #include "app/AudiogramPicture.h"
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/win32/Win32DialogControls.h"
 #include "app/win32/Win32PicturePlatform.h"
+#include "support/ControlIds.h"
 #include "support/ModalPause.h"
 
 #include <objbase.h>

@@ -1,9 +1,9 @@
 // The Windows program: the process-wide objects, the entry function and the message loop.
 //
 // The objects below are defined in this one file, so they are constructed in the order written
-// and destroyed in the reverse order: the shared text buffers live longest, since the hearing
-// test's teardown still formats numbers while it stores the records; the message boxes are
-// installed before the hearing test opens its device, whose failure box has no owner yet.
+// and destroyed in the reverse order: the message boxes are installed before the hearing test
+// opens its device, whose failure box has no owner yet. The records are saved by the end of
+// WinMain or of the session (EndProgram), never by a destructor.
 
 #include "app/DataFilePath.h"
 #include "app/DialogProcedure.h"
@@ -20,6 +20,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -38,6 +39,9 @@ WinmmWaveOut waveOut;
 HearingTest hearingTest(waveOut, dialogControls, systemClock);
 
 HINSTANCE programInstance = nullptr;
+
+// How long the end of the program waits for the records to reach a slow folder.
+constexpr std::uint32_t CloseSaveMilliseconds = 10000;
 
 // Enter on a control that is neither a push button nor one that wants the key itself (the open
 // drop-down list): the dialog manager would press the default button, "Schließen", and end
@@ -106,5 +110,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     SetMainDialog(dialog);
 
-    return RunMessageLoop(dialog);
+    const int exitCode = RunMessageLoop(dialog);
+    if (!procedure.EndProgram(CloseSaveMilliseconds, true)) {
+        // The folder hangs: the save in progress writes a copy, so the file stays whole; the
+        // writer thread cannot be joined.
+        ExitProcess(static_cast<UINT>(exitCode));
+    }
+    return exitCode;
 }

@@ -4,6 +4,13 @@
 #include "app/win32/ChartMenu.h"
 #include "chart/win32/GdiCanvas.h"
 
+namespace {
+
+// Windows gives a program about five seconds at the end of the session.
+constexpr std::uint32_t EndSessionSaveMilliseconds = 3000;
+
+} // namespace
+
 INT_PTR CALLBACK MainDialogMessages(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
@@ -28,6 +35,17 @@ INT_PTR CALLBACK MainDialogMessages(HWND dialog, UINT message, WPARAM wParam, LP
         return OnChartContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam, *procedure)
                    ? TRUE
                    : FALSE;
+    case WM_QUERYENDSESSION:
+        // The records are on the disk since each store; the session may end.
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        // Windows ends the process once this returns, without destructors: the end of the
+        // program happens here, without asking, since nobody may answer any more.
+        if (wParam) {
+            procedure->EndProgram(EndSessionSaveMilliseconds, false);
+        }
+        return TRUE;
     case WM_CLOSE:
         return procedure->OnClose(dialog) ? TRUE : FALSE;
     case WM_DESTROY:

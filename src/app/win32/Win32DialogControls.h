@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DialogControls.h"
+#include "support/DialogControls.h"
 
 // The controls seam on real windows: each operation is the one user32 call it is named after,
 // with the cp1252 (*A) variants so the texts reach the controls unchanged.

@@ -71,6 +71,25 @@ FileHandle FileCreate(const char* path, int attributes) {
     return descriptor;
 }
 
+FileHandle FileCreateNew(const char* path) {
+    const int descriptor = open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    return descriptor >= 0 ? descriptor : FileError;
+}
+
+FileHandle FileOpenUnlinked(const char* path) {
+    const int descriptor = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status;
+    if (descriptor < 0) {
+        return FileError;
+    }
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(descriptor);
+        return FileError;
+    }
+    AttachReadBuffer(descriptor);
+    return descriptor;
+}
+
 std::uint32_t FileRead(FileHandle file, void* buffer, std::uint32_t bytes) {
     std::uint32_t done = 0;
     if (ReadBuffered(file, buffer, bytes, done)) {

@@ -46,6 +46,32 @@ FileHandle FileOpen(const char* path, int mode) {
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle FileCreateNew(const char* path) {
+    std::wstring wide = Wide(path);
+    // CREATE_NEW fails where anything, a link included, is at the name.
+    return wide.empty()
+               ? FileError
+               : FromHandle(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle FileOpenUnlinked(const char* path) {
+    std::wstring wide = Wide(path);
+    HANDLE file = wide.empty()
+                      ? INVALID_HANDLE_VALUE
+                      : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (file != INVALID_HANDLE_VALUE &&
+        (!GetFileInformationByHandle(file, &information) ||
+         (information.dwFileAttributes &
+          (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))) {
+        CloseHandle(file);
+        return FileError;
+    }
+    return FromHandle(file);
+}
+
 FileHandle FileCreate(const char* path, int attributes) {
     std::wstring wide = Wide(path);
     if (wide.empty() || IsReadOnly(wide)) {

@@ -17,6 +17,8 @@ std::wstring FolderOf(const std::wstring& path);
 bool LockCopyForWriting(HANDLE copy);
 // Takes the shared lock of a removal; false when a save holds the copy.
 bool LockCopyForRemoval(HANDLE copy);
+// True when the file's owner is the user this process runs as.
+bool OwnedByUser(HANDLE file);
 // Removes the copies in the folder that belong to the user and that no save holds any more.
 void RemoveLeftoverCopies(const std::wstring& folder);
 

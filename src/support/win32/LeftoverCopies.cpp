@@ -6,9 +6,6 @@
 
 #include <memory>
 
-namespace {
-
-// True when the file's owner is the user this process runs as.
 bool OwnedByUser(HANDLE file) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -30,6 +27,8 @@ bool OwnedByUser(HANDLE file) {
     LocalFree(descriptor);
     return own;
 }
+
+namespace {
 
 // Removes the copy at path when it is a leftover: a plain file of this user (a link is not
 // followed), not held by a save. A copy a save of this program writes cannot even be opened for

@@ -1,7 +1,6 @@
 // The native dialog with real GTK widgets: what a user types and reads passes the UTF-8 boundary
 // intact, and the window has the template's proportions. Needs a display (the test command runs
 // the unit tests under a virtual one); skipped without.
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/DialogTemplate.h"
 #include "app/gtk/DialogWindowBuilder.h"
@@ -9,6 +8,7 @@
 #include "fakes/QuietWaveOut.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -76,8 +76,8 @@ TEST_F(GtkDialogWindowTest, StoringATypedNameListsItAndNamesTheComparison) {
     }
     gtk_entry_set_text(GTK_ENTRY(dialog.Item(IdName)), "Erika M\xC3\xBCller");
     gtk_button_clicked(GTK_BUTTON(dialog.Item(IdStore)));
-    ASSERT_EQ(test.records.count, 2u);
-    EXPECT_STREQ(test.records.items[1].name, "Erika M\xFCller");
+    ASSERT_EQ(test.store.records.count, 2u);
+    EXPECT_STREQ(test.store.records.items[1].name, "Erika M\xFCller");
     GtkComboBoxText* list = GTK_COMBO_BOX_TEXT(dialog.Item(IdRecordList));
     EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(list)), 1);
     gchar* listed = gtk_combo_box_text_get_active_text(list);
@@ -156,8 +156,8 @@ TEST_F(GtkDialogWindowTest, TheLongestNamesLeaveTheWindowAtItsDesignedSize) {
     wide.left[0] = 50;
     PersonRecord umlauts = wide;
     std::memset(umlauts.name, '\xC4', PersonRecord::NameSize - 1);
-    test.records.Add(wide);
-    test.records.Add(umlauts);
+    test.store.records.Add(wide);
+    test.store.records.Add(umlauts);
     test.FillRecordList(&dialog);
     controls.ListSelect(&dialog, IdRecordList, 1);
     controls.SendCommand(&dialog, MakeCommandParam(IdRecordList, ListSelectionChanged), 0);
@@ -181,7 +181,7 @@ TEST_F(GtkDialogWindowTest, TheLongestNamesLeaveTheWindowAtItsDesignedSize) {
         gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(dialog.Item(IdRecordList)));
     EXPECT_EQ(std::string(listed), std::string(wide.name));
     g_free(listed);
-    EXPECT_STREQ(test.records.items[1].name, wide.name);
+    EXPECT_STREQ(test.store.records.items[1].name, wide.name);
 }
 
 } // namespace

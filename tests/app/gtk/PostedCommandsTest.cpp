@@ -1,7 +1,6 @@
 // Commands that the audio thread posts reach the dialog procedure on the GTK main loop, and none
 // reach a dialog that has gone. Needs no display: only GLib's main loop runs. Also run under
 // ThreadSanitizer.
-#include "app/ControlIds.h"
 #include "app/DialogProcedure.h"
 #include "app/gtk/GtkDialogControls.h"
 #include "app/gtk/GtkDialogWindow.h"
@@ -9,6 +8,7 @@
 #include "fakes/QuietWaveOut.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 
 #include <gtest/gtest.h>
 

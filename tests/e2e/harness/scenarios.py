@@ -14,6 +14,8 @@ h. A box during a run holds the tone; the run resumes with it afterwards (held_r
 i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
    (hung_server.py).
 k. The whole test by keyboard only (keyboard.py).
+r. "Übernehmen" means stored: killed, SIGTERM or the session's end after a store, and two copies
+   on one file (lasting.py).
 s. The whole test through the accessibility tree only, native program (screen_reader.py).
 """
 
@@ -34,6 +36,7 @@ from installed import scenario_p
 from held_run import scenario_h
 from hung_server import scenario_i
 from keyboard import scenario_k
+from lasting import scenario_r
 from picture import scenario_g
 from report import check_harness, fail_on_exception
 from screen_reader import scenario_s
@@ -140,7 +143,7 @@ def main():
     parser.add_argument("--sound-server", default="pulseaudio", choices=("pulseaudio", "pipewire"))
     parser.add_argument("--server-pids", default="",
                         help="every process of the sound server as pid=name, comma separated")
-    parser.add_argument("--scenarios", default="abcdefghiks",
+    parser.add_argument("--scenarios", default="abcdefghikrs",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b and c go together, d and f need them")
     parser.add_argument("--stall-watch", default="",
@@ -179,7 +182,8 @@ def main():
                                    ("s", scenario_s, "s: screen reader"),
                                    ("g", scenario_g, "g: picture"),
                                    ("h", scenario_h, "h: a box during a run"),
-                                   ("i", scenario_i, "i: a hung sound server")):
+                                   ("i", scenario_i, "i: a hung sound server"),
+                                   ("r", scenario_r, "r: stored means on disk")):
         if letter in chosen:
             began = time.monotonic()
             with fail_on_exception(ctx.report, name):

@@ -2,8 +2,8 @@
 // "current" under a typed name, the question before an unstored measurement is given up, and the
 // comparison record.
 
-#include "app/ControlIds.h"
 #include "hearing/HearingTest.h"
+#include "support/ControlIds.h"
 #include "support/MessageBoxes.h"
 
 #include <cstring>
@@ -47,17 +47,11 @@ bool SameName(const PersonRecord& record, const char* name) {
 } // namespace
 
 const char* HearingTest::NameAt(std::int32_t index) const {
-    const PersonRecord* record = records.At(index);
-    return record != nullptr && Terminated(*record) ? record->name : "";
+    return store.NameAt(index);
 }
 
 int HearingTest::FindByName(const char* name) const {
-    for (std::uint32_t i = 0; i < records.count; ++i) {
-        if (SameName(records.items[i], name)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    return store.FindByName(name);
 }
 
 void HearingTest::FillRecordList(WindowHandle dialog) {
@@ -66,11 +60,11 @@ void HearingTest::FillRecordList(WindowHandle dialog) {
     // no selection.
     int selection = controls.ListCount(dialog, IdRecordList);
     controls.ListClear(dialog, IdRecordList);
-    for (std::uint32_t i = 0; i < records.count; ++i) {
+    for (std::uint32_t i = 0; i < store.records.count; ++i) {
         const int index = static_cast<int>(i);
         controls.ListAdd(dialog, IdRecordList, NameAt(index));
         // The last of several equal names wins.
-        if (SameName(records.items[i], current.name)) {
+        if (SameName(store.records.items[i], current.name)) {
             selection = index;
         }
     }
@@ -78,7 +72,7 @@ void HearingTest::FillRecordList(WindowHandle dialog) {
 }
 
 void HearingTest::SelectRecord(WindowHandle dialog, std::int32_t index) {
-    if (const PersonRecord* record = records.At(index)) {
+    if (const PersonRecord* record = store.records.At(index)) {
         controls.SetItemText(dialog, IdName, NameAt(index));
         std::memcpy(&current, record, sizeof(PersonRecord));
         flags.store(0);
@@ -117,14 +111,15 @@ void HearingTest::StoreCurrent(WindowHandle dialog) {
         if (ShowMessageStyled(MessageYesNo, dialog, "%s", AskOverwrite) != AnswerYes) {
             return;
         }
-        std::memcpy(records.At(found), &current, sizeof(PersonRecord));
-    } else if (!records.Add(current)) {
+        store.Store(current, found);
+    } else if (!store.Store(current, -1)) {
         // The list cannot take another record: say so and keep the measurement marked unstored,
         // so that closing the window asks again instead of dropping it silently.
         ShowMessageFor(dialog, "%s", ListFull);
         return;
     }
-    storedThisRun = true;
+    // On the disk at once; the dialog hears of the outcome (IdRecordsSaved).
+    store.Save();
     // One 32-bit store: the tone synthesis reads the ear bits on the audio thread.
     flags.store(0);
 }
@@ -143,12 +138,33 @@ bool HearingTest::AskStoreLast(WindowHandle dialog) {
     return flags.load() == 0;
 }
 
+bool HearingTest::UnstoredMeasurement(const char* name, PersonRecord& record) const {
+    if ((flags.load() & Unsaved) == 0 || current.left[0] <= 0 || current.right[0] <= 0) {
+        return false;
+    }
+    std::memcpy(&record, &current, sizeof(PersonRecord));
+    std::strncpy(record.name, name, PersonRecord::NameSize - 1);
+    record.name[PersonRecord::NameSize - 1] = '\0';
+    for (char* c = record.name; *c != '\0'; ++c) {
+        if (*c == NameSeparator) {
+            *c = ':';
+        }
+    }
+    return true;
+}
+
+void HearingTest::RestoreUnstored(const PersonRecord& record) {
+    std::memcpy(&current, &record, sizeof(PersonRecord));
+    // No ear bit: no run is under way.
+    flags.store(Unsaved);
+}
+
 void HearingTest::SetComparison(WindowHandle dialog, bool ticked) {
     TextString caption;
     caption.Assign(ComparisonCaption);
     if (ticked) {
         const std::int32_t selection = controls.ListSelection(dialog, IdRecordList);
-        if (const PersonRecord* record = records.At(selection)) {
+        if (const PersonRecord* record = store.records.At(selection)) {
             std::memcpy(&comparison, record, sizeof(PersonRecord));
             caption.Append(": ");
             caption.Append(NameAt(selection));
