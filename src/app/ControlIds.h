@@ -9,6 +9,7 @@ enum ControlId : int {
     IdStatusLine = 1001,    // static text of the orientation aid
     IdLevelNotice = 1002,   // not a control: a tone was chosen or a buffer produced
     IdOutputStalled = 1003, // not a control: the sound output stopped taking the tone
+    IdOutputSilent = 1004,  // not a control: the sound output was muted or turned to 0
     IdName = 1005,          // edit field with the person's name
     IdChart = 1006,         // owner-drawn button that shows the audiogram
     IdStartLeft = 1007,     // "Start links"

@@ -4,7 +4,8 @@
 // and destroyed in the reverse order: the shared text buffers live longest, since the hearing
 // test's teardown still formats numbers while it stores the records; the message boxes are
 // installed before the hearing test opens its device, whose failure box has no owner yet; the
-// dialog's window record outlives the hearing test, whose audio thread may still ask for it.
+// dialog's window record and the volume watch outlive the hearing test, whose audio thread may
+// still ask for the one and reads the other's answer.
 
 #include "app/DialogProcedure.h"
 #include "app/DialogTemplate.h"
@@ -13,6 +14,7 @@
 #include "app/gtk/GtkDialogWindow.h"
 #include "app/gtk/GtkMessagePresenter.h"
 #include "app/posix/DataFileLocation.h"
+#include "audio/alsa/AlsaMixerVolume.h"
 #include "audio/alsa/AlsaWaveOut.h"
 #include "hearing/HearingTest.h"
 #include "support/MainDialog.h"
@@ -23,6 +25,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -37,7 +40,8 @@ SteadyClock systemClock;
 GtkDialogWindow mainWindow;
 GtkDialogControls dialogControls;
 AlsaWaveOut waveOut;
-HearingTest hearingTest(waveOut, dialogControls, systemClock);
+OutputVolumeWatch volumeWatch(std::make_unique<AlsaMixerVolume>());
+HearingTest hearingTest(waveOut, dialogControls, systemClock, &volumeWatch);
 
 } // namespace
 
