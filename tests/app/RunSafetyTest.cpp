@@ -73,11 +73,12 @@ TEST_F(MainDialogTest, ABoxDuringARunHoldsTheToneSilentAndTheRunResumesWithItFro
     EXPECT_EQ(test.current.left[tone], 501);
 }
 
+int Measured(const std::int32_t* levels) {
+    return static_cast<int>(std::count_if(levels, levels + PersonRecord::LevelCount,
+                                          [](std::int32_t level) { return level != 0; }));
+}
+
 TEST_F(MainDialogTest, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
-    const auto measured = [](const std::int32_t* levels) {
-        return std::count_if(levels, levels + PersonRecord::LevelCount,
-                             [](std::int32_t level) { return level != 0; });
-    };
     procedure.OnInitDialog(dialog);
     Command(IdStartLeft);
     Command(IdNewTest);
@@ -98,8 +99,8 @@ TEST_F(MainDialogTest, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
     EXPECT_TRUE(ShowsIdle());
     EXPECT_EQ(controls.focused, IdStartRight);
     EXPECT_FALSE(device.open);
-    EXPECT_EQ(measured(test.current.right), 0) << "an unfinished run is no measurement";
-    EXPECT_EQ(measured(test.current.left), 10);
+    EXPECT_EQ(Measured(test.current.right), 0) << "an unfinished run is no measurement";
+    EXPECT_EQ(Measured(test.current.left), 10);
 
     // The output answers again: the next start plays.
     Command(IdStartRight);
@@ -131,18 +132,11 @@ TEST_F(MainDialogTest, TheOpenRecordListHoldsTheRunLikeAMenu) {
     EXPECT_EQ(test.level.load(), 0.0) << "the tone comes back from silence";
 }
 
-int Measured(const std::int32_t* levels) {
-    return static_cast<int>(std::count_if(levels, levels + PersonRecord::LevelCount,
-                                          [](std::int32_t level) { return level != 0; }));
-}
-
 TEST_F(MainDialogTest, AMutedOutputLetsNoRunStartAndSaysSoAnOutputThatCannotSayDoes) {
     procedure.OnInitDialog(dialog);
     MeasureEar(IdStartLeft, 300.0);
     volume->Set(OutputLoudness::Silent);
-
     Command(IdStartLeft);
-
     ASSERT_EQ(presenter.Count(), 1u);
     EXPECT_EQ(presenter.Texts()[0], "Die Tonausgabe ist stumm geschaltet oder auf 0 % gestellt. "
                                     "Bitte stellen Sie die Lautst\xE4rke ein und starten Sie die "
@@ -172,8 +166,7 @@ TEST_F(MainDialogTest, AMuteDuringARunSilencesTheToneAtOnceRecordsNothingAndEnds
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     controls.TakePosted();
-    EXPECT_EQ(LoudestOfNextBuffer(test), 0) << "silent from the next buffer";
-    EXPECT_EQ(LoudestOfNextBuffer(test), 0);
+    EXPECT_EQ(LoudestOfNextBuffer(test) + LoudestOfNextBuffer(test), 0) << "silent from now";
     PressHeardAt(5000.0); // answered before the dialog ended the run
     EXPECT_EQ(test.toneIndex, tone);
     EXPECT_EQ(test.current.right[tone], 0);
@@ -193,7 +186,6 @@ TEST_F(MainDialogTest, AMuteDuringARunSilencesTheToneAtOnceRecordsNothingAndEnds
     EXPECT_TRUE(ShowsIdle());
     EXPECT_FALSE(device.open);
     EXPECT_EQ(Measured(test.current.right), 0) << "an unfinished run is no measurement";
-    EXPECT_EQ(Measured(test.current.left), 10);
 
     // Muted between two tones: asked before the next one, which does not start.
     volume->Set(OutputLoudness::Audible);
@@ -203,7 +195,6 @@ TEST_F(MainDialogTest, AMuteDuringARunSilencesTheToneAtOnceRecordsNothingAndEnds
     EXPECT_EQ(presenter.Count(), 2u);
     EXPECT_TRUE(ShowsIdle());
     EXPECT_FALSE(device.Playing());
-    EXPECT_EQ(Measured(test.current.right), 0);
 
     volume->Set(OutputLoudness::Audible);
     MeasureEar(IdStartRight, 400.0);
