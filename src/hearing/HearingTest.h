@@ -47,7 +47,7 @@ public:
     static int FrequencyOf(int index);
     // Whether a run's tone is playing (also while it is held or in its pause).
     bool Running() const;
-    // Ends a run whose sound output stopped answering: silence, the device closed, and the ear
+    // Ends a run whose sound output stopped answering or went silent: the device closed, the ear
     // of the run left unmeasured; the tone under way records nothing.
     void AbandonRun();
     // Asks the output (a bounded wait): true only when it says it is muted or at 0, where a run
