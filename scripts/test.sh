@@ -120,13 +120,13 @@ endToEndNative() {
     local names=("PulseAudio, by mouse" "by keyboard and through the accessibility tree"
         "PipeWire")
     local pids=()
-    TONOLOT_E2E_SCENARIOS=abcdefghir "$root/tests/e2e/run.sh" "$program" "$out/e2e-native" \
+    TONOLOT_E2E_SCENARIOS=abcdefghimr "$root/tests/e2e/run.sh" "$program" "$out/e2e-native" \
         >"$out/e2e-native.log" 2>&1 &
     pids+=($!)
     TONOLOT_E2E_SCENARIOS=ks "$root/tests/e2e/run.sh" "$program" "$out/e2e-native-keys" \
         >"$out/e2e-native-keys.log" 2>&1 &
     pids+=($!)
-    TONOLOT_E2E_SERVER=pipewire TONOLOT_E2E_SCENARIOS=bcdfi "$root/tests/e2e/run.sh" \
+    TONOLOT_E2E_SERVER=pipewire TONOLOT_E2E_SCENARIOS=bcdfim "$root/tests/e2e/run.sh" \
         "$program" "$out/e2e-native-pipewire" >"$out/e2e-native-pipewire.log" 2>&1 &
     pids+=($!)
     local logs=("$out/e2e-native.log" "$out/e2e-native-keys.log" "$out/e2e-native-pipewire.log")

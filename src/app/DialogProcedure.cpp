@@ -22,6 +22,12 @@ constexpr const char* OutputStalledText =
     "Bitte pr\xFC"
     "fen Sie die Tonausgabe (Lautsprecher, Kopfh\xF6rer, Soundsystem) und starten Sie die "
     "Messung danach erneut.";
+constexpr const char* SilentBeforeStartText =
+    "Die Tonausgabe ist stumm geschaltet oder auf 0 % gestellt. Bitte stellen Sie die "
+    "Lautst\xE4rke ein und starten Sie die Messung erneut.";
+constexpr const char* SilentDuringRunText =
+    "Die Tonausgabe wurde stumm geschaltet oder auf 0 % gestellt. Der Test wurde angehalten.\r\n"
+    "Bitte stellen Sie die Lautst\xE4rke ein und starten Sie die Messung erneut.";
 } // namespace
 
 DialogProcedure::DialogProcedure(HearingTest& test, DialogControls& controls)
@@ -58,17 +64,14 @@ bool DialogProcedure::OnCommand(WindowHandle dialog, CommandParam param, Command
         OnLevelNotice(dialog);
         break;
     case IdStartLeft:
-        ShowMeasuring(dialog);
-        test.StartLeft();
-        ShowIdleUnlessPlaying(dialog);
-        break;
     case IdStartRight:
-        ShowMeasuring(dialog);
-        test.StartRight();
-        ShowIdleUnlessPlaying(dialog);
+        OnStart(dialog, CommandId(param) == IdStartLeft);
         break;
     case IdOutputStalled:
         OnOutputStalled(dialog);
+        break;
+    case IdOutputSilent:
+        OnOutputSilent(dialog);
         break;
     case IdHeard:
         OnHeard(dialog);
@@ -196,11 +199,33 @@ void DialogProcedure::OnLevelNotice(WindowHandle dialog) {
     }
 }
 
+void DialogProcedure::OnStart(WindowHandle dialog, bool left) {
+    // Every tone would rise unheard to full loudness and be stored as not heard.
+    if (test.OutputSilent()) {
+        ShowMessageFor(dialog, "%s", SilentBeforeStartText);
+        return;
+    }
+    ShowMeasuring(dialog);
+    if (left) {
+        test.StartLeft();
+    } else {
+        test.StartRight();
+    }
+    AfterNextTone(dialog);
+}
+
+void DialogProcedure::AfterNextTone(WindowHandle dialog) {
+    if (test.OutputWentSilent()) {
+        OnOutputSilent(dialog);
+    } else {
+        ShowIdleUnlessPlaying(dialog);
+    }
+}
+
 void DialogProcedure::OnHeard(WindowHandle dialog) {
     if (test.NextTone() != 0) {
-        // The run goes on; the chart shows the new curve once the ear is done. A next tone
-        // whose device could not be opened again ends it.
-        ShowIdleUnlessPlaying(dialog);
+        // The run goes on; the chart shows the new curve once the ear is done.
+        AfterNextTone(dialog);
         return;
     }
     ShowIdle(dialog);
@@ -210,14 +235,24 @@ void DialogProcedure::OnHeard(WindowHandle dialog) {
 
 void DialogProcedure::OnOutputStalled(WindowHandle dialog) {
     // Posted by the device's watch; a run that ended meanwhile needs nothing.
-    if (!test.Running()) {
-        return;
+    if (test.Running()) {
+        EndRunWithBox(dialog, OutputStalledText);
     }
+}
+
+void DialogProcedure::OnOutputSilent(WindowHandle dialog) {
+    // Posted once per run by the tone synthesis; a run that ended meanwhile needs nothing.
+    if (test.OutputWentSilent()) {
+        EndRunWithBox(dialog, SilentDuringRunText);
+    }
+}
+
+void DialogProcedure::EndRunWithBox(WindowHandle dialog, const char* text) {
     test.AbandonRun();
     ShowIdle(dialog);
     controls.SetItemText(dialog, IdStatusLine, "");
     controls.InvalidateItem(dialog, IdChart, false);
-    ShowMessageFor(dialog, "%s", OutputStalledText);
+    ShowMessageFor(dialog, "%s", text);
 }
 
 void DialogProcedure::OnRecordListChanged(WindowHandle dialog) {

@@ -54,8 +54,15 @@ private:
     void OnLevelNotice(WindowHandle dialog);
     void OnHeard(WindowHandle dialog);
     void ShowIdleUnlessPlaying(WindowHandle dialog);
+    // A start button: no run into an output that is muted or at 0, a box says so instead.
+    void OnStart(WindowHandle dialog, bool left);
+    // After a tone was started (or not): the run ends if the output went silent before it.
+    void AfterNextTone(WindowHandle dialog);
     // IdOutputStalled: the sound output stopped taking the tone; the run ends with a box.
     void OnOutputStalled(WindowHandle dialog);
+    // IdOutputSilent: the sound output was muted or turned to 0 during the run; the same.
+    void OnOutputSilent(WindowHandle dialog);
+    void EndRunWithBox(WindowHandle dialog, const char* text);
     void OnRecordListChanged(WindowHandle dialog);
 
     HearingTest& test;

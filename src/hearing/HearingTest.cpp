@@ -17,8 +17,9 @@ constexpr double LevelGrowth = 1.015;
 
 } // namespace
 
-HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, Clock& testClock)
-    : WaveStreamer(device), controls(dialogControls), clock(testClock) {
+HearingTest::HearingTest(WaveOutDevice& device, DialogControls& dialogControls, Clock& testClock,
+                         OutputVolumeWatch* watch)
+    : WaveStreamer(device), controls(dialogControls), clock(testClock), volumeWatch(watch) {
     // The records and comparison start empty and zero by their initialisers.
     Reset();
     SetModalListener(this);
@@ -66,6 +67,7 @@ void HearingTest::Reset() {
     phase = 0.0;
     level = 0.0;
     silentBuffers = 0;
+    outputSilent = false;
     std::memset(&current, 0, sizeof current);
     std::memcpy(current.name, NewPersonName, std::strlen(NewPersonName) + 1);
     growth = LevelGrowth;
@@ -75,6 +77,9 @@ void HearingTest::NewTest() {
     Stop();
     Close();
     Reset();
+    if (volumeWatch != nullptr) {
+        volumeWatch->Follow(false);
+    }
 }
 
 void HearingTest::StartLeft() {
@@ -102,6 +107,10 @@ int HearingTest::NextTone() {
         if (held.load()) {
             // Delivered by the loop of a modal window, posted before it opened: the person
             // could not answer, so nothing is recorded; the tone waits silent for the window.
+            return 1;
+        }
+        if (outputSilent.load()) {
+            // Nobody could hear the tone any more; the dialog ends the run.
             return 1;
         }
         // What sounds as the press arrives (see HeardLevel); the audio thread goes on until the
@@ -139,6 +148,9 @@ int HearingTest::NextTone() {
         }
     }
     if (count == 0) {
+        if (volumeWatch != nullptr) {
+            volumeWatch->Follow(false);
+        }
         return 0; // the ear is done; toneIndex keeps the last tone
     }
 
@@ -163,6 +175,16 @@ int HearingTest::NextTone() {
     // The dialog shows the band of the new tone before the pause begins.
     if (WindowHandle dialog = MainDialog()) {
         controls.SendCommand(dialog, MakeCommandParam(IdLevelNotice, 0), 0);
+    }
+
+    // The output is asked before the pause, so that the tone comes no later, and followed from
+    // then on: a mute during the pause silences the tone's first buffer (see SilentBuffer).
+    if (OutputSilent()) {
+        outputSilent = true;
+        return 1;
+    }
+    if (volumeWatch != nullptr) {
+        volumeWatch->Follow(true);
     }
 
     // A random pause of 0 to 3.3 s, so the listener cannot anticipate the tone.
@@ -194,6 +216,14 @@ void HearingTest::AbandonRun() {
     flags = ears & Unsaved;
     level = 0.0;
     silentBuffers = 0;
+    outputSilent = false; // no buffer is filled after Close
+    if (volumeWatch != nullptr) {
+        volumeWatch->Follow(false);
+    }
+}
+
+bool HearingTest::OutputSilent() {
+    return volumeWatch != nullptr && volumeWatch->Ask() == OutputLoudness::Silent;
 }
 
 void HearingTest::OnModalOpened() {

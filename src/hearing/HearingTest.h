@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/OutputVolumeWatch.h"
 #include "audio/WaveStreamer.h"
 #include "hearing/SystemRandom.h"
 #include "records/PersonRecord.h"
@@ -34,7 +35,9 @@ public:
     static constexpr std::int32_t RightEar = 2;
     static constexpr std::int32_t Unsaved = 4;
 
-    HearingTest(WaveOutDevice& device, DialogControls& controls, Clock& clock);
+    // Without a volume watch the output is never asked and every run goes on.
+    HearingTest(WaveOutDevice& device, DialogControls& controls, Clock& clock,
+                OutputVolumeWatch* volumeWatch = nullptr);
     ~HearingTest();
 
     // Test procedure.
@@ -46,9 +49,16 @@ public:
     static int FrequencyOf(int index);
     // Whether a run's tone is playing (also while it is held or in its pause).
     bool Running() const;
-    // Ends a run whose sound output stopped answering: silence, the device closed, and the ear
+    // Ends a run whose sound output stopped answering or went silent: the device closed, the ear
     // of the run left unmeasured; the tone under way records nothing.
     void AbandonRun();
+    // Asks the output (a bounded wait): true only when it says it is muted or at 0, where a run
+    // would record every tone as unheard. An output that cannot say is taken as audible.
+    bool OutputSilent();
+    // The output went silent during the run: its tone is silent, a press records nothing, and
+    // the dialog is to end the run (AbandonRun). Found before a tone (NextTone) or, with the
+    // command IdOutputSilent posted, by the tone synthesis.
+    bool OutputWentSilent() const { return outputSilent.load(); }
 
     // Tone synthesis (audio thread).
     void FillBuffer(StereoFrame* frames) override;
@@ -103,11 +113,15 @@ public:
     // Silent buffers still to play before a held tone rises again: the pause after a hold.
     // Set by the user-interface thread, counted down by the audio thread.
     std::atomic<std::int32_t> silentBuffers{0};
+    // See OutputWentSilent; set by the audio thread or the user-interface thread, cleared by
+    // AbandonRun and Reset while no buffer is filled.
+    std::atomic<bool> outputSilent{false};
 
 protected:
     DialogControls& controls;
     Clock& clock;
     SystemRandom random;
+    OutputVolumeWatch* const volumeWatch;
 
 private:
     // A run for one ear: clears that ear's levels and plays its first tone.

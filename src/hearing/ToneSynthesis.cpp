@@ -39,6 +39,17 @@ bool HearingTest::SilentBuffer() {
     if (held.load()) {
         return true;
     }
+    // The watch follows the output through the run: a mute silences the tone from this buffer,
+    // and the dialog is told once, to end the run.
+    if (volumeWatch != nullptr && volumeWatch->Latest() == OutputLoudness::Silent &&
+        !outputSilent.exchange(true)) {
+        if (WindowHandle dialog = MainDialog()) {
+            controls.PostCommand(dialog, MakeCommandParam(IdOutputSilent, 0), 0);
+        }
+    }
+    if (outputSilent.load()) {
+        return true;
+    }
     std::int32_t left = silentBuffers.load();
     while (left > 0) {
         if (silentBuffers.compare_exchange_weak(left, left - 1)) {

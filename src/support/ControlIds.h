@@ -10,6 +10,7 @@ enum ControlId : int {
     IdLevelNotice = 1002,     // not a control: a tone was chosen or a buffer produced
     IdOutputStalled = 1003,   // not a control: the sound output stopped taking the tone
     IdRecordsSaved = 1004,    // not a control: the record store's writer finished a save
+    IdOutputSilent = 1015,    // not a control: the sound output was muted or turned to 0
     IdRecoveredNotice = 1013, // not a control: the window is up with a recovered measurement
     IdName = 1005,            // edit field with the person's name
     IdChart = 1006,           // owner-drawn button that shows the audiogram

@@ -1,11 +1,13 @@
 #pragma once
 
 // The main dialog with the real hearing test behind it, over a device that accepts everything and
-// plays nothing; the helpers act as a user would.
+// plays nothing and an output whose volume the test sets (audible unless it says otherwise); the
+// helpers act as a user would.
 
 #include "app/DialogProcedure.h"
 #include "fakes/FakeDialogControls.h"
 #include "fakes/QuietWaveOut.h"
+#include "fakes/ScriptedOutputVolume.h"
 #include "fakes/ScriptedPresenter.h"
 #include "fakes/VirtualClock.h"
 #include "hearing/HearingTest.h"
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 class MainDialogTest : public ::testing::Test {
 protected:
@@ -72,6 +75,8 @@ protected:
     QuietWaveOut device;
     FakeDialogControls controls;
     VirtualClock clock;
-    HearingTest test{device, controls, clock};
+    ScriptedOutputVolume* volume = new ScriptedOutputVolume; // owned by the watch
+    OutputVolumeWatch watch{std::unique_ptr<OutputVolume>(volume)};
+    HearingTest test{device, controls, clock, &watch};
     DialogProcedure procedure{test, controls};
 };

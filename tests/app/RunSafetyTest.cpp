@@ -1,12 +1,15 @@
 // What keeps a run safe when the person cannot answer or the sound output stops: a box opened
-// during a run holds the tone silent and records nothing until it closes; a stalled output ends
-// the run with a box; a start without a device leaves the buttons idle. Driven through the
+// during a run holds the tone silent and records nothing until it closes; a stalled, muted or
+// silenced output ends the run with a box, or lets none start; a start without a device leaves
+// the buttons idle. Driven through the
 // dialog's handlers over a device that plays nothing; the tone synthesis is called by hand.
 
 #include "MainDialogFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -70,11 +73,12 @@ TEST_F(MainDialogTest, ABoxDuringARunHoldsTheToneSilentAndTheRunResumesWithItFro
     EXPECT_EQ(test.current.left[tone], 501);
 }
 
+int Measured(const std::int32_t* levels) {
+    return static_cast<int>(std::count_if(levels, levels + PersonRecord::LevelCount,
+                                          [](std::int32_t level) { return level != 0; }));
+}
+
 TEST_F(MainDialogTest, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
-    const auto measured = [](const std::int32_t* levels) {
-        return std::count_if(levels, levels + PersonRecord::LevelCount,
-                             [](std::int32_t level) { return level != 0; });
-    };
     procedure.OnInitDialog(dialog);
     Command(IdStartLeft);
     Command(IdNewTest);
@@ -95,8 +99,8 @@ TEST_F(MainDialogTest, AStalledOutputEndsTheRunWithABoxAndRecordsNothingOfIt) {
     EXPECT_TRUE(ShowsIdle());
     EXPECT_EQ(controls.focused, IdStartRight);
     EXPECT_FALSE(device.open);
-    EXPECT_EQ(measured(test.current.right), 0) << "an unfinished run is no measurement";
-    EXPECT_EQ(measured(test.current.left), 10);
+    EXPECT_EQ(Measured(test.current.right), 0) << "an unfinished run is no measurement";
+    EXPECT_EQ(Measured(test.current.left), 10);
 
     // The output answers again: the next start plays.
     Command(IdStartRight);
@@ -126,6 +130,75 @@ TEST_F(MainDialogTest, TheOpenRecordListHoldsTheRunLikeAMenu) {
     Command(IdRecordList, ListClosed);
     EXPECT_FALSE(test.held.load());
     EXPECT_EQ(test.level.load(), 0.0) << "the tone comes back from silence";
+}
+
+TEST_F(MainDialogTest, AMutedOutputLetsNoRunStartAndSaysSoAnOutputThatCannotSayDoes) {
+    procedure.OnInitDialog(dialog);
+    MeasureEar(IdStartLeft, 300.0);
+    volume->Set(OutputLoudness::Silent);
+    Command(IdStartLeft);
+    ASSERT_EQ(presenter.Count(), 1u);
+    EXPECT_EQ(presenter.Texts()[0], "Die Tonausgabe ist stumm geschaltet oder auf 0 % gestellt. "
+                                    "Bitte stellen Sie die Lautst\xE4rke ein und starten Sie die "
+                                    "Messung erneut.");
+    EXPECT_TRUE(ShowsIdle());
+    EXPECT_FALSE(device.Playing());
+    EXPECT_EQ(Measured(test.current.left), 10) << "no run: the ear keeps its levels";
+
+    volume->Set(OutputLoudness::Unknown);
+    Command(IdStartRight);
+    EXPECT_TRUE(ShowsMeasuring());
+    EXPECT_TRUE(device.Playing());
+    EXPECT_EQ(presenter.Count(), 1u);
+}
+
+TEST_F(MainDialogTest, AMuteDuringARunSilencesTheToneAtOnceRecordsNothingAndEndsTheRun) {
+    procedure.OnInitDialog(dialog);
+    MeasureEar(IdStartLeft, 300.0);
+    Command(IdStartRight);
+    PressHeardAt(400.0);
+    const int tone = test.toneIndex;
+    test.level = 5000.0;
+    ASSERT_GT(LoudestOfNextBuffer(test), 0);
+
+    volume->Set(OutputLoudness::Silent); // the watch follows the run and sees it
+    for (int wait = 0; wait < 200 && watch.Latest() != OutputLoudness::Silent; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    controls.TakePosted();
+    EXPECT_EQ(LoudestOfNextBuffer(test) + LoudestOfNextBuffer(test), 0) << "silent from now";
+    PressHeardAt(5000.0); // answered before the dialog ended the run
+    EXPECT_EQ(test.toneIndex, tone);
+    EXPECT_EQ(test.current.right[tone], 0);
+    int silentPosts = 0;
+    for (const auto& posted : controls.TakePosted()) {
+        silentPosts += CommandId(posted.param) == IdOutputSilent ? 1 : 0;
+    }
+    EXPECT_EQ(silentPosts, 1);
+
+    Command(IdOutputSilent);
+    Command(IdOutputSilent); // a second one, stale
+    ASSERT_EQ(presenter.Count(), 1u);
+    EXPECT_EQ(presenter.Texts()[0].rfind("Die Tonausgabe wurde stumm geschaltet oder auf 0 % "
+                                         "gestellt. Der Test wurde angehalten.",
+                                         0),
+              0u);
+    EXPECT_TRUE(ShowsIdle());
+    EXPECT_FALSE(device.open);
+    EXPECT_EQ(Measured(test.current.right), 0) << "an unfinished run is no measurement";
+
+    // Muted between two tones: asked before the next one, which does not start.
+    volume->Set(OutputLoudness::Audible);
+    Command(IdStartRight);
+    volume->Set(OutputLoudness::Silent);
+    PressHeardAt(400.0);
+    EXPECT_EQ(presenter.Count(), 2u);
+    EXPECT_TRUE(ShowsIdle());
+    EXPECT_FALSE(device.Playing());
+
+    volume->Set(OutputLoudness::Audible);
+    MeasureEar(IdStartRight, 400.0);
+    EXPECT_EQ(Measured(test.current.right), 10) << "unmuted, a run plays to its end";
 }
 
 } // namespace

@@ -240,7 +240,7 @@ else
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
         --pulse-pid "$pulse_pid" --sound-server "$server" \
         --server-pids "$(printf '%s\n' "${server_processes[@]}" | tr ' \n' '=,')" \
-        --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghikrs}" \
+        --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghikmrs}" \
         ${TONOLOT_E2E_INSTALLED:+--installed} &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.

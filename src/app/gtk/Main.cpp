@@ -2,9 +2,10 @@
 //
 // The objects below are defined in this one file, so they are constructed in the order written
 // and destroyed in the reverse order: the message boxes are installed before the hearing test
-// opens its device, whose failure box has no owner yet; the dialog's window record outlives the
-// hearing test, whose audio thread may still ask for it. The records are saved by the end of
-// main (EndProgram), never by a destructor.
+// opens its device, whose failure box has no owner yet; the dialog's window record and the
+// volume watch outlive the hearing test, whose audio thread may still ask for the one and reads
+// the other's answer. The records are saved by the end of main (EndProgram), never by a
+// destructor.
 
 #include "app/DialogProcedure.h"
 #include "app/DialogTemplate.h"
@@ -13,6 +14,7 @@
 #include "app/gtk/GtkDialogWindow.h"
 #include "app/gtk/GtkMessagePresenter.h"
 #include "app/posix/DataFileLocation.h"
+#include "audio/alsa/AlsaMixerVolume.h"
 #include "audio/alsa/AlsaWaveOut.h"
 #include "hearing/HearingTest.h"
 #include "support/MainDialog.h"
@@ -29,6 +31,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -43,7 +46,8 @@ SteadyClock systemClock;
 GtkDialogWindow mainWindow;
 GtkDialogControls dialogControls;
 AlsaWaveOut waveOut;
-HearingTest hearingTest(waveOut, dialogControls, systemClock);
+OutputVolumeWatch volumeWatch(std::make_unique<AlsaMixerVolume>());
+HearingTest hearingTest(waveOut, dialogControls, systemClock, &volumeWatch);
 
 // How long the end waits for the records to reach the disk: the dialog's close may wait for a
 // slow folder; a signal (logout, shutdown) must end the program within two seconds.

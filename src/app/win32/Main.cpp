@@ -10,6 +10,8 @@
 #include "app/win32/MainDialogMessages.h"
 #include "app/win32/ProgramPath.h"
 #include "app/win32/Win32DialogControls.h"
+#include "audio/EndpointOutputVolume.h"
+#include "audio/win32/EndpointVolumeCalls.h"
 #include "audio/winmm/WinmmWaveOut.h"
 #include "hearing/HearingTest.h"
 #include "support/MainDialog.h"
@@ -21,6 +23,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace {
@@ -36,7 +39,9 @@ InstalledPresenter<MessageBoxPresenter> messageBoxes; // boxes of the teardown i
 SystemClock systemClock;
 Win32DialogControls dialogControls;
 WinmmWaveOut waveOut;
-HearingTest hearingTest(waveOut, dialogControls, systemClock);
+OutputVolumeWatch
+    volumeWatch(std::make_unique<EndpointOutputVolume>(std::make_unique<EndpointVolumeCalls>()));
+HearingTest hearingTest(waveOut, dialogControls, systemClock, &volumeWatch);
 
 HINSTANCE programInstance = nullptr;
 

@@ -12,7 +12,9 @@ namespace {
 // LIBASOUND_DEBUG set they are kept, for someone looking into a sound setup.
 void QuietLibraryMessages(const char*, int, const char*, int, const char*, ...) {}
 
-void SilenceLibraryMessages() {
+} // namespace
+
+void SilenceAlsaLibraryMessages() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (std::getenv("LIBASOUND_DEBUG") == nullptr) {
@@ -21,10 +23,8 @@ void SilenceLibraryMessages() {
     });
 }
 
-} // namespace
-
 int AlsaDeviceCalls::Open(snd_pcm_t** pcm, const char* name) {
-    SilenceLibraryMessages();
+    SilenceAlsaLibraryMessages();
     return snd_pcm_open(pcm, name, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
 }
 

@@ -2,6 +2,10 @@
 
 #include "audio/alsa/AlsaCalls.h"
 
+// ALSA's own complaints on standard error are left out (see AlsaDeviceCalls.cpp); the mixer
+// calls them first as well.
+void SilenceAlsaLibraryMessages();
+
 // AlsaCalls over the ALSA library itself.
 class AlsaDeviceCalls : public AlsaCalls {
 public:

@@ -13,6 +13,8 @@ p. An installed program, run where it was installed (installed.py; with --instal
 h. A box during a run holds the tone; the run resumes with it afterwards (held_run.py).
 i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
    (hung_server.py).
+m. A muted output, or one at 0 %: no run, or the run ends, with a box (silent_output.py; native
+   program).
 k. The whole test by keyboard only (keyboard.py).
 r. "Übernehmen" means stored: killed, SIGTERM or the session's end after a store, and two copies
    on one file (lasting.py).
@@ -40,6 +42,7 @@ from lasting import scenario_r
 from picture import scenario_g
 from report import check_harness, fail_on_exception
 from screen_reader import scenario_s
+from silent_output import scenario_m
 from session import Context, Session
 from stalls import StallWatch
 from start_up import scenario_a, scenario_e
@@ -143,7 +146,7 @@ def main():
     parser.add_argument("--sound-server", default="pulseaudio", choices=("pulseaudio", "pipewire"))
     parser.add_argument("--server-pids", default="",
                         help="every process of the sound server as pid=name, comma separated")
-    parser.add_argument("--scenarios", default="abcdefghikrs",
+    parser.add_argument("--scenarios", default="abcdefghikmrs",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b and c go together, d and f need them")
     parser.add_argument("--stall-watch", default="",
@@ -183,7 +186,8 @@ def main():
                                    ("g", scenario_g, "g: picture"),
                                    ("h", scenario_h, "h: a box during a run"),
                                    ("i", scenario_i, "i: a hung sound server"),
-                                   ("r", scenario_r, "r: stored means on disk")):
+                                   ("r", scenario_r, "r: stored means on disk"),
+                                   ("m", scenario_m, "m: a muted output")):
         if letter in chosen:
             began = time.monotonic()
             with fail_on_exception(ctx.report, name):
