@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DialogControls.h"
+#include "chart/AudiogramChart.h"
 #include "support/ModalPause.h"
 #include "support/WindowHandle.h"
 
@@ -42,6 +43,8 @@ public:
     // Whether the chart's menu offers "Audiogramm speichern…" enabled: not while a run goes,
     // the save dialog would keep the person from answering.
     bool MayOpenPictureSave() const;
+    // The three records the chart shows now (for the printed report).
+    AudiogramRecords ChartRecords() const;
 
 private:
     void ShowIdle(WindowHandle dialog);
