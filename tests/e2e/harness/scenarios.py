@@ -9,6 +9,7 @@ d. Storing the measurement under a typed name; the data file; a restart lists th
 e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
 g. The chart saved as a PNG picture from its context menu (picture.py).
+r. The report printed from the chart's context menu, natively into a PDF file (printed_report.py).
 p. An installed program, run where it was installed (installed.py; with --installed only).
 h. A box during a run holds the tone; the run resumes with it afterwards (held_run.py).
 i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
@@ -35,6 +36,7 @@ from held_run import scenario_h
 from hung_server import scenario_i
 from keyboard import scenario_k
 from picture import scenario_g
+from printed_report import scenario_r
 from report import check_harness, fail_on_exception
 from screen_reader import scenario_s
 from session import Context, Session
@@ -178,6 +180,7 @@ def main():
     for letter, scenario, name in (("k", scenario_k, "k: keyboard"),
                                    ("s", scenario_s, "s: screen reader"),
                                    ("g", scenario_g, "g: picture"),
+                                   ("r", scenario_r, "r: printed report"),
                                    ("h", scenario_h, "h: a box during a run"),
                                    ("i", scenario_i, "i: a hung sound server")):
         if letter in chosen:
