@@ -57,9 +57,19 @@ void PrintReportOnPrinter(HWND dialog, HWND chart, DialogProcedure& procedure) {
     PRINTDLGA settings{};
     settings.lStructSize = sizeof settings;
     settings.hwndOwner = dialog;
-    settings.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
-    settings.nCopies = 1;
-    if (!PrintDlgA(&settings)) {
+    // Asked first without a dialog: with no printer, the dialog would bring a box of the
+    // system's own, in its own words, or none at all.
+    settings.Flags = PD_RETURNDEFAULT;
+    if (PrintDlgA(&settings)) {
+        GlobalFree(settings.hDevMode);
+        GlobalFree(settings.hDevNames);
+        settings.hDevMode = nullptr;
+        settings.hDevNames = nullptr;
+        settings.Flags =
+            PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
+        settings.nCopies = 1;
+    }
+    if (settings.Flags == PD_RETURNDEFAULT || !PrintDlgA(&settings)) {
         const DWORD error = CommDlgExtendedError();
         if (error == PDERR_NODEFAULTPRN || error == PDERR_NODEVICES ||
             error == PDERR_PRINTERNOTFOUND) {
