@@ -10,7 +10,6 @@ class DialogProcedure;
 // print dialog is open.
 
 constexpr const char* PrintReportMenuItem = "Bericht drucken\x85"; // cp1252
-constexpr const char* PrintReportTitle = "Bericht drucken";
 constexpr const char* PrintReportFailed = "Der Bericht konnte nicht gedruckt werden.";
 
 // What the page shows at this moment: the name field's text, the chart's three records and the

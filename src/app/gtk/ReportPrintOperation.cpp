@@ -54,9 +54,9 @@ void PrintReport(GtkDialogWindow& dialog) {
     // The print dialog and any box after it are modal: a run holds until printing is over.
     ModalPause pause;
     GtkDialogControls controls;
-    const ReportContent content = ReportContentNow(&dialog, controls, *dialog.procedure,
-                                                   gtk_widget_get_allocated_width(chart),
-                                                   gtk_widget_get_allocated_height(chart));
+    ReportContent content = ReportContentNow(&dialog, controls, *dialog.procedure,
+                                             gtk_widget_get_allocated_width(chart),
+                                             gtk_widget_get_allocated_height(chart));
 
     const char* exportPath = std::getenv("TONOLOT_PRINT_TO_PDF");
     if (exportPath != nullptr && !CreateExportFile(exportPath)) {
@@ -79,8 +79,8 @@ void PrintReport(GtkDialogWindow& dialog) {
     gtk_print_operation_set_unit(operation, GTK_UNIT_MM);
     const std::string job = Cp1252ToUtf8(("Tonolot - " + content.name).c_str());
     gtk_print_operation_set_job_name(operation, job.c_str());
-    g_signal_connect(operation, "draw-page", G_CALLBACK(OnDrawPage),
-                     const_cast<ReportContent*>(&content));
+    // The operation is run to its end below, so the content outlives every page it draws.
+    g_signal_connect(operation, "draw-page", G_CALLBACK(OnDrawPage), &content);
     if (exportPath != nullptr) {
         gtk_print_operation_set_export_filename(operation, exportPath);
     }

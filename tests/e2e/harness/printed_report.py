@@ -5,8 +5,9 @@ dialog's "Print to File" would: pdftotext finds the name, the twenty levels of t
 their twenty differences from the standard and both ears' mean differences, exactly as the data
 file and 20 log10(level / standard) give them; pdftoppm of the page shows the chart's colours
 (red and blue curves, the grey standard, the pale yellow band) within the chart's place and
-nowhere else. Under Wine, where no printer is installed, the item brings a German box that says
-so, and the program goes on and ends normally.
+nowhere else; a second report to the same path leaves the file alone and says so. Under Wine,
+where no printer is installed, the item brings a German box that says so, and the program goes
+on and ends normally.
 """
 
 import math
@@ -97,6 +98,21 @@ def check_colours(ctx, pdf):
               "inside %r, outside %r, page %d x %d" % (inside, outside, page.width, page.height))
 
 
+def check_no_overwrite(ctx, session, item, pdf):
+    """A second report to the same path: the file is someone's now, so a box and no write."""
+    with open(pdf, "rb") as data:
+        before = data.read()
+    if not ctx.check(choose_chart_menu_item(item, 1), "r: the chart's menu opens again"):
+        return
+    box = desktop.wait_for_window(BOX_NAME, 10)
+    texts = session.program.message_boxes()
+    ctx.check(box and any("bereits vorhanden" in text for text in texts),
+              "r: a second report to the existing file brings a box", repr(texts))
+    ctx.check(box and confirm_box(box), "r: the box closes with Return")
+    with open(pdf, "rb") as data:
+        ctx.check(data.read() == before, "r: the existing file is left as it was")
+
+
 def scenario_r(ctx):
     folder = ctx.folder("r")
     with open(os.path.join(folder, "tonolot.def"), "wb") as data:
@@ -122,6 +138,7 @@ def scenario_r(ctx):
             check_colours(ctx, pdf)
             ctx.check(not session.program.message_boxes(), "r: no message box",
                       repr(session.program.message_boxes()))
+            check_no_overwrite(ctx, session, item, pdf)
         else:
             box = desktop.wait_for_window(BOX_NAME, 20)
             texts = session.program.message_boxes()
