@@ -6,6 +6,7 @@
 #include "chart/win32/GdiCanvas.h"
 #include "support/MessageBoxes.h"
 #include "support/ModalPause.h"
+#include "support/win32/WorkAside.h"
 
 #include <cderr.h>
 #include <commdlg.h>
@@ -22,7 +23,7 @@ void MapToPage(HDC dc) {
                      nullptr);
 }
 
-bool PrintPage(HDC dc, const ReportContent& content) {
+bool PrintPage(HDC dc, const ReportContent& content, const std::tm& printed) {
     DOCINFOA document{};
     document.cbSize = sizeof document;
     document.lpszDocName = "Tonolot - Bericht";
@@ -35,7 +36,7 @@ bool PrintPage(HDC dc, const ReportContent& content) {
     }
     MapToPage(dc);
     GdiCanvas canvas(dc);
-    DrawReportPage(canvas, content, LocalTimeNow());
+    DrawReportPage(canvas, content, printed);
     if (EndPage(dc) <= 0) {
         AbortDoc(dc);
         return false;
@@ -89,9 +90,16 @@ void PrintReportOnPrinter(HWND dialog, HWND chart, DialogProcedure& procedure) {
         ShowMessageFor(dialog, "%s", PrintReportFailed);
         return;
     }
-    const bool printed = PrintPage(settings.hDC, content);
-    // A printer that asks for a file name in StartDoc reports a cancelled question so.
-    const DWORD reason = GetLastError();
+    // The spooler and the printer's driver may take their time or hang: the job is made on a
+    // thread of its own while the windows keep answering.
+    const std::tm now = LocalTimeNow();
+    bool printed = false;
+    DWORD reason = 0;
+    RunWorkAside(dialog, [&] {
+        printed = PrintPage(settings.hDC, content, now);
+        // A printer that asks for a file name in StartDoc reports a cancelled question so.
+        reason = GetLastError();
+    });
     DeleteDC(settings.hDC);
     if (!printed && reason != ERROR_CANCELLED) {
         ShowMessageFor(dialog, "%s", PrintReportFailed);
