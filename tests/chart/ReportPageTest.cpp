@@ -14,16 +14,14 @@
 namespace {
 
 ReportContent Content(const ChartScene& scene) {
-    ReportContent content;
-    content.name = "Erika M\xFCller";
-    content.program = "Tonolot 0.8";
-    content.standard = scene.standard;
-    content.comparison = scene.comparison;
-    content.current = scene.current;
-    content.frequencyOf = &TestFrequencyOf;
-    content.chartWidth = 450;
-    content.chartHeight = 234;
-    return content;
+    return ReportContent{"Erika M\xFCller",
+                         "Tonolot 0.8",
+                         scene.standard,
+                         scene.comparison,
+                         scene.current,
+                         &TestFrequencyOf,
+                         450,
+                         234};
 }
 
 std::tm Printed() {
@@ -36,27 +34,21 @@ std::tm Printed() {
     return printed;
 }
 
-// The page's texts in the body's size (not the chart's labels) by line, each line's texts from
-// left to right.
-std::map<std::int32_t, std::vector<std::string>> Lines(const RecordingCanvas& canvas) {
-    std::vector<RecordingCanvas::Text> texts;
+// The texts of the body's size (not the chart's labels) on the line that starts with `first`,
+// from left to right.
+std::vector<std::string> LineStartingWith(const RecordingCanvas& canvas, const std::string& first) {
+    std::map<std::int32_t, std::map<std::int32_t, std::string>> lines; // by y, then x
     for (const auto& text : canvas.Texts()) {
         if (text.style.height == 32) {
-            texts.push_back(text);
+            lines[text.y][text.x] = text.text;
         }
     }
-    std::stable_sort(texts.begin(), texts.end(),
-                     [](const auto& a, const auto& b) { return a.x < b.x; });
-    std::map<std::int32_t, std::vector<std::string>> lines;
-    for (const auto& text : texts) {
-        lines[text.y].push_back(text.text);
-    }
-    return lines;
-}
-
-std::vector<std::string> LineStartingWith(const RecordingCanvas& canvas, const std::string& first) {
-    for (const auto& [y, texts] : Lines(canvas)) {
-        if (texts.front() == first) {
+    for (const auto& [y, line] : lines) {
+        if (line.begin()->second == first) {
+            std::vector<std::string> texts;
+            for (const auto& [x, text] : line) {
+                texts.push_back(text);
+            }
             return texts;
         }
     }
