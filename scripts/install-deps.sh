@@ -12,7 +12,7 @@ wine=(wine wine64)
 endToEnd=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3 procps
     libasound2-plugins desktop-file-utils tesseract-ocr tesseract-ocr-deu
     pipewire pipewire-bin wireplumber pipewire-pulse stress-ng dbus dbus-x11 at-spi2-core
-    python3-pyatspi openbox)
+    python3-pyatspi openbox poppler-utils)
 # The Debian package and the Windows installer, and the checks made on them.
 packaging=(dpkg-dev fakeroot lintian appstream desktop-file-utils nsis)
 # libFuzzer comes with clang's runtime.

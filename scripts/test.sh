@@ -120,7 +120,7 @@ endToEndNative() {
     local names=("PulseAudio, by mouse" "by keyboard and through the accessibility tree"
         "PipeWire")
     local pids=()
-    TONOLOT_E2E_SCENARIOS=abcdefghimr "$root/tests/e2e/run.sh" "$program" "$out/e2e-native" \
+    TONOLOT_E2E_SCENARIOS=abcdefghimqr "$root/tests/e2e/run.sh" "$program" "$out/e2e-native" \
         >"$out/e2e-native.log" 2>&1 &
     pids+=($!)
     TONOLOT_E2E_SCENARIOS=ks "$root/tests/e2e/run.sh" "$program" "$out/e2e-native-keys" \

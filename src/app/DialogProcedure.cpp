@@ -187,6 +187,10 @@ void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
     controls.EnableItem(dialog, IdStartRight, false);
 }
 
+AudiogramRecords DialogProcedure::ChartRecords() const {
+    return AudiogramRecords{test.standard, test.comparison, test.current};
+}
+
 std::string DialogProcedure::DescribeChart() const {
     return DescribeAudiogram(AudiogramRecords{test.store.standard, test.comparison, test.current},
                              &HearingTest::FrequencyOf);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chart/AudiogramChart.h"
 #include "support/DialogControls.h"
 #include "support/ModalPause.h"
 #include "support/WindowHandle.h"
@@ -44,9 +45,11 @@ public:
     // What the chart shows, in words (cp1252): a screen reader's text beside the drawing, to be
     // asked for again whenever the chart is invalidated.
     std::string DescribeChart() const;
-    // Whether the chart's menu offers "Audiogramm speichern…" enabled: not while a run goes,
-    // the save dialog would keep the person from answering.
+    // Whether the chart's menu offers "Audiogramm speichern…" and "Bericht drucken…" enabled:
+    // not while a run goes, their dialogs would keep the person from answering.
     bool MayOpenPictureSave() const;
+    // The three records the chart shows now (for the printed report).
+    AudiogramRecords ChartRecords() const;
 
 private:
     void ShowIdle(WindowHandle dialog);

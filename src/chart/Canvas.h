@@ -27,6 +27,18 @@ constexpr unsigned BlueOf(CanvasColor color) {
     return (color >> 16) & 0xFFu;
 }
 
+// Where a styled text lies on its reference point's x: its left edge, its middle or its right
+// edge there.
+enum class TextAlign { Left, Center, Right };
+
+// A text of a printed page: the page's sans-serif font, `height` units from the top of its line
+// to the bottom (the font's em size), black, bold or not.
+struct TextStyle {
+    int height;
+    TextAlign align;
+    bool bold;
+};
+
 // The pen a context held before SelectSolidPen replaced it; only the canvas that handed it out
 // knows what it stands for.
 using CanvasPen = std::uintptr_t;
@@ -62,4 +74,9 @@ public:
     virtual void SetTextAlignCenterTop() = 0;
     // TextOutA with the context's font and text colour; length in bytes (cp1252).
     virtual void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) = 0;
+    // CreateFont, SelectObject, SetTextAlign and TextOutA for one text of a page: in the style's
+    // font and alignment, its top on y, over a transparent background. The context's font,
+    // alignment and background are as they were afterwards.
+    virtual void WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                                 const TextStyle& style) = 0;
 };

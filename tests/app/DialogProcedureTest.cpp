@@ -31,6 +31,9 @@ public:
     void SetTransparentBackground() override { ++calls; }
     void SetTextAlignCenterTop() override { ++calls; }
     void WriteText(std::int32_t, std::int32_t, const char*, int) override { ++calls; }
+    void WriteStyledText(std::int32_t, std::int32_t, const char*, int, const TextStyle&) override {
+        ++calls;
+    }
     int calls = 0;
 };
 

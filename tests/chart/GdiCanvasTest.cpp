@@ -4,6 +4,7 @@
 
 #include "chart/win32/GdiCanvas.h"
 #include "ChartFixtures.h"
+#include "chart/ReportPage.h"
 #include "fakes/ImageFile.h"
 #include "fakes/RasterCanvas.h"
 
@@ -244,6 +245,38 @@ TEST(GdiCanvas, PenIsPutBackAfterEachCurve) {
     canvas.LineTo(100, 58);
     EXPECT_EQ(gdi.Pixel(50, 58), 0u);
     EXPECT_EQ(gdi.Pixel(50, 57), 0x00FFFFFFu);
+}
+
+// The report page at one pixel per tenth of a millimetre: its chart in colour where the page
+// puts it, its texts in ink, and the context's font and alignment as they were.
+TEST(GdiCanvas, ReportPageDrawsAndLeavesTheContextAsItWas) {
+    MemoryBitmap page(ReportPageWidth, ReportPageHeight);
+    ASSERT_TRUE(page.Valid());
+    const HGDIOBJ font = GetCurrentObject(page.Dc(), OBJ_FONT);
+    const UINT align = GetTextAlign(page.Dc());
+    const ChartScene scene = FiveCurveScene();
+    ReportContent content{"Bernd",       "Tonolot 0.8",    scene.standard, scene.comparison,
+                          scene.current, &TestFrequencyOf, Width,          Height};
+    GdiCanvas canvas(page.Dc());
+    canvas.FillWhite(CanvasRect{0, 0, ReportPageWidth, ReportPageHeight});
+    DrawReportPage(canvas, content, std::tm{});
+    const auto count = [&](int left, int top, int right, int bottom, auto wanted) {
+        int found = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
+                found += wanted(page.Pixel(x, y)) ? 1 : 0;
+            }
+        }
+        return found;
+    };
+    const auto red = [](CanvasColor c) { return c == CurrentLeftColor; };
+    const auto ink = [](CanvasColor c) { return RedOf(c) < 100 && GreenOf(c) < 100; };
+    EXPECT_GT(count(200, 430, 1900, 1314, red), 1000); // the chart, 1700 x 884
+    EXPECT_EQ(count(0, 1320, ReportPageWidth, ReportPageHeight, red), 0);
+    EXPECT_GT(count(200, 300, 700, 350, ink), 100); // "Name: Bernd"
+    EXPECT_EQ(GetCurrentObject(page.Dc(), OBJ_FONT), font);
+    EXPECT_EQ(GetTextAlign(page.Dc()), align);
+    EXPECT_EQ(GetBkMode(page.Dc()), OPAQUE);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ fi
 
 # Packages: installed only when missing.
 packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox python3
-    tesseract-ocr tesseract-ocr-deu procps g++)
+    tesseract-ocr tesseract-ocr-deu procps g++ poppler-utils)
 if [ "$server" = pipewire ]; then
     packages+=(pipewire pipewire-bin wireplumber pipewire-pulse dbus)
 fi
@@ -240,7 +240,7 @@ else
         --silent-runtime-dir "$work/silent-runtime" --pid-file "$work/pids" \
         --pulse-pid "$pulse_pid" --sound-server "$server" \
         --server-pids "$(printf '%s\n' "${server_processes[@]}" | tr ' \n' '=,')" \
-        --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghikmrs}" \
+        --scenarios "${TONOLOT_E2E_SCENARIOS:-abcdefghikmqrs}" \
         ${TONOLOT_E2E_INSTALLED:+--installed} &
 fi
 # The driver runs in the background so that a signal reaches the trap at once.

@@ -206,6 +206,18 @@ void RasterCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text, i
     }
 }
 
+void RasterCanvas::WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                                   const TextStyle& style) {
+    const std::int64_t extent = std::int64_t{style.height} / 2 * std::max(length, 0);
+    const std::int64_t left = style.align == TextAlign::Left     ? x
+                              : style.align == TextAlign::Center ? x - extent / 2
+                                                                 : x - extent;
+    textBoxes.push_back(TextBox{
+        CanvasRect{static_cast<std::int32_t>(left), y, static_cast<std::int32_t>(left + extent),
+                   static_cast<std::int32_t>(y + std::int64_t{style.height})},
+        std::string(text, static_cast<std::size_t>(std::max(length, 0)))});
+}
+
 CanvasColor RasterCanvas::Pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width || y >= height) {
         return Outside;

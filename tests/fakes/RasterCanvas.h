@@ -41,6 +41,9 @@ public:
     void SetTransparentBackground() override;
     void SetTextAlignCenterTop() override;
     void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) override;
+    // Only its box is kept: a page's texts are checked by place, not by pixels.
+    void WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                         const TextStyle& style) override;
 
     int Width() const { return width; }
     int Height() const { return height; }

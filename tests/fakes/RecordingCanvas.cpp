@@ -96,7 +96,18 @@ void RecordingCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text
     call.y = y;
     call.text.assign(text, length > 0 ? static_cast<std::size_t>(length) : 0u);
     calls.push_back(call);
-    texts.push_back(Text{x, y, call.text, transparent, centredTop});
+    texts.push_back(Text{x, y, call.text, transparent, centredTop, TextStyle{}});
+}
+
+void RecordingCanvas::WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                                      const TextStyle& style) {
+    Call call = MakeCall(Op::WriteStyledText);
+    call.x = x;
+    call.y = y;
+    call.text.assign(text, length > 0 ? static_cast<std::size_t>(length) : 0u);
+    call.style = style;
+    calls.push_back(call);
+    texts.push_back(Text{x, y, call.text, true, style.align == TextAlign::Center, style});
 }
 
 void RecordingCanvas::AddCurvePoint(std::int32_t x, std::int32_t y) {

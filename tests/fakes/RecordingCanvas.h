@@ -21,7 +21,8 @@ public:
         LineTo,
         SetTransparentBackground,
         SetTextAlignCenterTop,
-        WriteText
+        WriteText,
+        WriteStyledText
     };
 
     struct Call {
@@ -33,6 +34,7 @@ public:
         std::int32_t y = 0;
         std::string text;
         CanvasPen pen = 0; // SelectSolidPen: the pen returned; RestorePen: the pen handed back
+        TextStyle style{}; // WriteStyledText
     };
 
     // The pen that the context holds before anything is selected.
@@ -50,6 +52,7 @@ public:
         std::string text;
         bool transparent;
         bool centredTop;
+        TextStyle style{}; // height 0 for WriteText's context font
     };
 
     // One curve per pen created: its colour and width and the points of the moves and lines
@@ -70,6 +73,8 @@ public:
     void SetTransparentBackground() override;
     void SetTextAlignCenterTop() override;
     void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) override;
+    void WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                         const TextStyle& style) override;
 
     const std::vector<Call>& Calls() const { return calls; }
     const std::vector<Segment>& Segments() const { return segments; }

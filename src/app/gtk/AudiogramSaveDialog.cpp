@@ -4,13 +4,16 @@
 #include "app/DialogProcedure.h"
 #include "app/PictureFileName.h"
 #include "app/PictureStartFolder.h"
+#include "app/ReportPrint.h"
 #include "app/gtk/GtkDialogControls.h"
+#include "app/gtk/ReportPrintOperation.h"
 #include "chart/cairo/CairoPicture.h"
 #include "support/ControlIds.h"
 #include "support/Cp1252.h"
 #include "support/ModalPause.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -44,6 +47,10 @@ void OnSaveChosen(GtkMenuItem*, gpointer data) {
     SaveChart(*static_cast<GtkDialogWindow*>(data));
 }
 
+void OnPrintChosen(GtkMenuItem*, gpointer data) {
+    PrintReport(*static_cast<GtkDialogWindow*>(data));
+}
+
 gboolean DestroyMenu(gpointer menu) {
     gtk_widget_destroy(static_cast<GtkWidget*>(menu));
     return G_SOURCE_REMOVE;
@@ -67,12 +74,17 @@ void ShowMenu(GtkDialogWindow& dialog, GtkWidget* chart, const GdkEvent* trigger
     GtkWidget* menu = gtk_menu_new();
     // The open menu takes the pointer and the keys: a run holds until it is gone (ModalPause).
     g_object_set_data_full(G_OBJECT(menu), MenuPauseKey, new ModalPause, EndPause);
-    GtkWidget* item = gtk_menu_item_new_with_label(Cp1252ToUtf8(SavePictureMenuItem).c_str());
-    // Shown but greyed during a run: its dialog would keep the person from answering.
-    gtk_widget_set_sensitive(item,
-                             dialog.procedure != nullptr && dialog.procedure->MayOpenPictureSave());
-    g_signal_connect(item, "activate", G_CALLBACK(OnSaveChosen), &dialog);
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    // Both shown but greyed during a run: their dialogs would keep the person from answering.
+    const bool allowed = dialog.procedure != nullptr && dialog.procedure->MayOpenPictureSave();
+    const std::pair<const char*, GCallback> items[] = {
+        {SavePictureMenuItem, G_CALLBACK(OnSaveChosen)},
+        {PrintReportMenuItem, G_CALLBACK(OnPrintChosen)}};
+    for (const auto& [label, chosen] : items) {
+        GtkWidget* item = gtk_menu_item_new_with_label(Cp1252ToUtf8(label).c_str());
+        gtk_widget_set_sensitive(item, allowed);
+        g_signal_connect(item, "activate", chosen, &dialog);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    }
     gtk_widget_show_all(menu);
     gtk_menu_attach_to_widget(GTK_MENU(menu), chart, nullptr);
     g_signal_connect(menu, "deactivate", G_CALLBACK(OnMenuClosed), nullptr);

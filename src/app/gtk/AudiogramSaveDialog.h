@@ -8,9 +8,10 @@
 // Saving the audiogram in the native program: the chart's context menu, a GtkFileChooserDialog
 // as the save dialog and CairoPicture bitmaps in the dialog's font.
 
-// Gives the chart widget its context menu with the one item "Audiogramm speichern…": on a right
-// click at the pointer, on Shift+F10 or the menu key (the widget's "popup-menu") at the chart's
-// top left corner. Choosing the item saves the chart as it shows at that moment.
+// Gives the chart widget its context menu with the items "Audiogramm speichern…" and "Bericht
+// drucken…": on a right click at the pointer, on Shift+F10 or the menu key (the widget's
+// "popup-menu") at the chart's top left corner. Choosing an item saves the chart, or prints the
+// report, as it shows at that moment.
 void AttachChartMenu(GtkDialogWindow& dialog, GtkWidget* chart);
 
 // What SaveAudiogramPicture needs of GTK. The owner it is given is the GtkDialogWindow. The

@@ -2,6 +2,8 @@
 
 #include "app/AudiogramPicture.h"
 #include "app/DialogProcedure.h"
+#include "app/ReportPrint.h"
+#include "app/win32/ReportPrinting.h"
 #include "app/win32/Win32DialogControls.h"
 #include "app/win32/Win32PicturePlatform.h"
 #include "support/ControlIds.h"
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr UINT SavePictureCommand = 1;
+constexpr UINT PrintReportCommand = 2;
 
 // The menu's place: the pointer, or for Shift+F10 and the menu key (position -1, -1) the chart's
 // top left corner.
@@ -24,14 +27,15 @@ POINT MenuPoint(HWND chart, LPARAM position) {
     return point;
 }
 
-UINT ChosenCommand(HWND dialog, POINT point, bool saveAllowed) {
+UINT ChosenCommand(HWND dialog, POINT point, bool allowed) {
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) {
         return 0;
     }
-    // Shown but greyed during a run: its dialog would keep the person from answering.
-    AppendMenuA(menu, MF_STRING | (saveAllowed ? 0u : MF_GRAYED), SavePictureCommand,
-                SavePictureMenuItem);
+    // Both shown but greyed during a run: their dialogs would keep the person from answering.
+    const UINT state = MF_STRING | (allowed ? 0u : MF_GRAYED);
+    AppendMenuA(menu, state, SavePictureCommand, SavePictureMenuItem);
+    AppendMenuA(menu, state, PrintReportCommand, PrintReportMenuItem);
     // The menu's own loop goes on delivering the dialog's commands: a run holds meanwhile.
     ModalPause pause;
     const UINT chosen =
@@ -66,9 +70,12 @@ bool OnChartContextMenu(HWND dialog, HWND clicked, LPARAM position, DialogProced
     if (chart == nullptr || clicked != chart) {
         return false;
     }
-    if (ChosenCommand(dialog, MenuPoint(chart, position), procedure.MayOpenPictureSave()) ==
-        SavePictureCommand) {
+    const UINT chosen =
+        ChosenCommand(dialog, MenuPoint(chart, position), procedure.MayOpenPictureSave());
+    if (chosen == SavePictureCommand) {
         SavePicture(dialog, chart, procedure);
+    } else if (chosen == PrintReportCommand) {
+        PrintReportOnPrinter(dialog, chart, procedure);
     }
     return true;
 }

@@ -265,3 +265,33 @@ void CairoCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text, in
     }
     g_object_unref(layout);
 }
+
+void CairoCanvas::WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                                  const TextStyle& style) {
+    if (text == nullptr || length <= 0 || style.height <= 0) {
+        return;
+    }
+    const std::string utf8 = Cp1252ToUtf8(std::string(text, length).c_str());
+    PangoFontDescription* description = pango_font_description_from_string("Sans");
+    pango_font_description_set_absolute_size(description, style.height * double{PANGO_SCALE});
+    pango_font_description_set_weight(description,
+                                      style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    PangoLayout* layout = pango_cairo_create_layout(context);
+    pango_layout_set_font_description(layout, description);
+    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+    PangoRectangle logical{};
+    pango_layout_get_extents(layout, nullptr, &logical);
+    const double width = logical.width / double{PANGO_SCALE};
+    const double shift = style.align == TextAlign::Left     ? 0.0
+                         : style.align == TextAlign::Center ? width / 2
+                                                            : width;
+    cairo_save(context);
+    SetSource(context, Black);
+    cairo_move_to(context, x - shift - logical.x / double{PANGO_SCALE},
+                  y - logical.y / double{PANGO_SCALE});
+    pango_cairo_show_layout(context, layout);
+    cairo_new_path(context);
+    cairo_restore(context);
+    g_object_unref(layout);
+    pango_font_description_free(description);
+}

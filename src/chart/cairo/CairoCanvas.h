@@ -50,6 +50,10 @@ public:
     void SetTransparentBackground() override;
     void SetTextAlignCenterTop() override;
     void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) override;
+    // In pango's "Sans" at an absolute size of `height` user-space units, so that a scaled
+    // context (a printed page) gets the size the page asks for, whatever the screen's resolution.
+    void WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                         const TextStyle& style) override;
 
 private:
     struct Pen {

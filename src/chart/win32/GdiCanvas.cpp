@@ -127,3 +127,24 @@ void GdiCanvas::SetTextAlignCenterTop() {
 void GdiCanvas::WriteText(std::int32_t x, std::int32_t y, const char* text, int length) {
     TextOutA(dc, x, y, text, length);
 }
+
+void GdiCanvas::WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                                const TextStyle& style) {
+    HFONT font = CreateFontA(-style.height, 0, 0, 0, style.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                             FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
+    if (font == nullptr) {
+        return;
+    }
+    const HGDIOBJ previousFont = SelectObject(dc, font);
+    const UINT previousAlign = SetTextAlign(dc, (style.align == TextAlign::Left     ? TA_LEFT
+                                                 : style.align == TextAlign::Center ? TA_CENTER
+                                                                                    : TA_RIGHT) |
+                                                    TA_TOP);
+    const int previousMode = SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, x, y, text, length);
+    SetBkMode(dc, previousMode);
+    SetTextAlign(dc, previousAlign);
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
+}

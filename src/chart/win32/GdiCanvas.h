@@ -23,6 +23,10 @@ public:
     void SetTransparentBackground() override;
     void SetTextAlignCenterTop() override;
     void WriteText(std::int32_t x, std::int32_t y, const char* text, int length) override;
+    // Arial, `height` logical units for the character (CreateFont with -height), so that a
+    // printer context mapped to tenths of a millimetre gets the size the page asks for.
+    void WriteStyledText(std::int32_t x, std::int32_t y, const char* text, int length,
+                         const TextStyle& style) override;
 
 private:
     HDC dc;

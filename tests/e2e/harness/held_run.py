@@ -1,7 +1,8 @@
 """Scenario h: a box during a run holds the tone.
 
 A stored record is chosen, so that both ears are present and the run can be stored at its end.
-During its left run the chart's menu shows "Audiogramm speichern\u2026" greyed. "\u00dcbernehmen"
+During its left run the chart's menu shows "Audiogramm speichern\u2026" and "Bericht drucken\u2026"
+greyed (the dark ink of the whole menu). "\u00dcbernehmen"
 pressed while a tone rises shows the notice that the left ear is not measured yet; while it is
 held open for 30 s nothing louder than what was already on its way to the sound card plays and
 the program presses nothing by itself. Once it is closed the same tone comes back from silence,
@@ -110,7 +111,7 @@ def scenario_h(ctx):
         run_ink = menu_ink(ctx, item, "h-menu-run.png")
         ctx.check(idle_ink is not None and run_ink is not None and idle_ink > 20
                   and run_ink * 4 < idle_ink,
-                  "h: the chart's menu item is greyed during a run, not before",
+                  "h: the chart's menu items are greyed during a run, not before",
                   "dark pixels %s before the run, %s during it" % (idle_ink, run_ink))
 
         # The tone, held by the menu, comes back and rises; the box opens in the middle of it.

@@ -49,18 +49,51 @@ def red_pixels(image, left, top, width, height):
             if image.pixel(left + x, top + y) == chart.RED}
 
 
-def open_save_dialog(session, item):
-    """Right-clicks the chart and chooses the menu's one item; the save dialog's window or None."""
+def choose_chart_menu_item(item, index, count=2):
+    """Right-clicks the chart and clicks item `index` of the menu's `count`; False without a
+    menu."""
     before = desktop.visible_windows()
     x, y = (item[0] + item[2]) // 2, (item[1] + item[3]) // 2
     desktop.run("xdotool", "mousemove", str(x), str(y), "sleep", "0.05", "click", "3")
     menu = desktop.wait_for_new_window(before, 5)
     if not menu:
-        return None
+        return False
     time.sleep(0.3)
     left, top, width, height = desktop.geometry(menu)
-    desktop.click(left + width // 2, top + height // 2)
+    desktop.click(left + width // 2, top + height * (2 * index + 1) // (2 * count))
+    return True
+
+
+def open_save_dialog(session, item):
+    """Right-clicks the chart and chooses "Audiogramm speichern…"; the save dialog's window or
+    None."""
+    if not choose_chart_menu_item(item, 0):
+        return None
     return desktop.wait_for_window(SAVE_DIALOG, 10)
+
+
+def choose_record(ctx, session, letter):
+    """Chooses the one stored record in the list; the screenshot and the chart's item once the
+    chart shows its red curve, else (None, None)."""
+    lines, box = session.open_list()
+    if not ctx.check(len(lines) == 2, "%s: the list holds the stored record" % letter,
+                     repr(lines)):
+        return None, None
+    desktop.click(box[0] + box[2] // 2, (lines[1][1] + lines[1][2]) // 2)
+    # The chart is redrawn with the chosen record's curves: wait until it shows red.
+    limit = time.monotonic() + 10
+    while True:
+        screen = desktop.screenshot(os.path.join(ctx.artifacts, "%s-chart.png" % letter))
+        item = chart.find_item(screen, session.layout.rect("chart"))
+        shows = item and red_pixels(screen, item[0], item[1], item[2] - item[0],
+                                    item[3] - item[1])
+        if shows or time.monotonic() >= limit:
+            break
+        time.sleep(0.2)
+    if not ctx.check(shows, "%s: the chart shows the record's red curve" % letter,
+                     "item %s" % (item,)):
+        return None, None
+    return screen, item
 
 
 def settled(window):
@@ -110,24 +143,8 @@ def scenario_g(ctx):
     try:
         if not ctx.check(session.wait_for_dialog(), "g: the program starts with a stored record"):
             return
-        lines, box = session.open_list()
-        if not ctx.check(len(lines) == 2, "g: the list holds the stored record", repr(lines)):
-            return
-        desktop.click(box[0] + box[2] // 2, (lines[1][1] + lines[1][2]) // 2)
-        # The chart is redrawn with the chosen record's curves: wait until it shows red.
-        limit = time.monotonic() + 10
-        while True:
-            screen = desktop.screenshot(os.path.join(ctx.artifacts, "g-chart.png"))
-            item = chart.find_item(screen, session.layout.rect("chart"))
-            if item and red_pixels(screen, item[0], item[1], item[2] - item[0],
-                                   item[3] - item[1]):
-                break
-            if time.monotonic() >= limit:
-                break
-            time.sleep(0.2)
-        if not ctx.check(item and red_pixels(screen, item[0], item[1], item[2] - item[0],
-                                             item[3] - item[1]),
-                         "g: the chart shows the record's red curve", "item %s" % (item,)):
+        screen, item = choose_record(ctx, session, "g")
+        if not item:
             return
 
         dialog = open_save_dialog(session, item)

@@ -9,6 +9,7 @@ d. Storing the measurement under a typed name; the data file; a restart lists th
 e. Start-up without any sound server: the error box, then the dialog.
 f. The chart after both runs: red and blue curves where the stored levels put them.
 g. The chart saved as a PNG picture from its context menu (picture.py).
+q. The report printed from the chart's context menu, natively into a PDF file (printed_report.py).
 p. An installed program, run where it was installed (installed.py; with --installed only).
 h. A box during a run holds the tone; the run resumes with it afterwards (held_run.py).
 i. The sound server stops answering mid-tone: a box, a window that answers, a quick close
@@ -40,6 +41,7 @@ from hung_server import scenario_i
 from keyboard import scenario_k
 from lasting import scenario_r
 from picture import scenario_g
+from printed_report import scenario_q
 from report import check_harness, fail_on_exception
 from screen_reader import scenario_s
 from silent_output import scenario_m
@@ -146,7 +148,7 @@ def main():
     parser.add_argument("--sound-server", default="pulseaudio", choices=("pulseaudio", "pipewire"))
     parser.add_argument("--server-pids", default="",
                         help="every process of the sound server as pid=name, comma separated")
-    parser.add_argument("--scenarios", default="abcdefghikmrs",
+    parser.add_argument("--scenarios", default="abcdefghikmqrs",
                         help="letters of the scenarios to run, for working on some of them; "
                         "b and c go together, d and f need them")
     parser.add_argument("--stall-watch", default="",
@@ -184,6 +186,7 @@ def main():
     for letter, scenario, name in (("k", scenario_k, "k: keyboard"),
                                    ("s", scenario_s, "s: screen reader"),
                                    ("g", scenario_g, "g: picture"),
+                                   ("q", scenario_q, "q: printed report"),
                                    ("h", scenario_h, "h: a box during a run"),
                                    ("i", scenario_i, "i: a hung sound server"),
                                    ("r", scenario_r, "r: stored means on disk"),
