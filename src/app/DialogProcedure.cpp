@@ -188,7 +188,7 @@ void DialogProcedure::ShowMeasuring(WindowHandle dialog) {
 }
 
 AudiogramRecords DialogProcedure::ChartRecords() const {
-    return AudiogramRecords{test.standard, test.comparison, test.current};
+    return AudiogramRecords{test.store.standard, test.comparison, test.current};
 }
 
 std::string DialogProcedure::DescribeChart() const {
