@@ -16,21 +16,40 @@ jobs=$(nproc 2>/dev/null || echo 2)
 passed=0
 failed=0
 failures=()
+failureLogs=()
+logs="$root/build/artifacts/steps"
+mkdir -p "$logs"
 
 step() { # step NAME COMMAND...: runs one step and counts it
     local name=$1
     shift
     echo
     echo "=== $name"
-    local started=$SECONDS
-    if "$@"; then
+    local started=$SECONDS log="$logs/step-$((passed + failed + 1)).log"
+    "$@" 2>&1 | tee "$log"
+    if [ "${PIPESTATUS[0]}" -eq 0 ]; then
         passed=$((passed + 1))
         echo "=== $name: passed ($((SECONDS - started)) s)"
     else
         failed=$((failed + 1))
         failures+=("$name")
+        failureLogs+=("$log")
         echo "=== $name: FAILED ($((SECONDS - started)) s)"
     fi
+}
+
+# What made a step fail, again at the very end, where a shortened log still shows it: its
+# failed checks and its last lines.
+summarizeFailures() {
+    local i
+    for i in "${!failures[@]}"; do
+        echo
+        echo "=== why \"${failures[$i]}\" failed"
+        [ -n "${failureLogs[$i]:-}" ] || continue
+        grep -E '^(not ok|\[  FAILED  \]|.*(Error|error:|FAIL))' "${failureLogs[$i]}" | head -n 40
+        echo "--- its last lines:"
+        tail -n 15 "${failureLogs[$i]}"
+    done
 }
 
 native() { # native PRESET: configure, build and test one native configuration
@@ -153,6 +172,7 @@ if [ -x "$root/build/windows/tonolot.exe" ] || [ -f "$root/build/windows/tonolot
 else
     failed=$((failed + 1))
     failures+=("end-to-end test: tonolot.exe was not built")
+    failureLogs+=("")
 fi
 if [ -x "$root/build/linux/tonolot" ]; then
     step "end-to-end tests of the native program (PulseAudio; keyboard and screen reader; PipeWire)" \
@@ -160,6 +180,7 @@ if [ -x "$root/build/linux/tonolot" ]; then
 else
     failed=$((failed + 1))
     failures+=("end-to-end test: the native tonolot was not built")
+    failureLogs+=("")
 fi
 
 step "Debian package: lintian, AppStream, desktop entry, the installed program" \
@@ -167,6 +188,7 @@ step "Debian package: lintian, AppStream, desktop entry, the installed program" 
 step "Windows installer under Wine: install, the installed program, uninstall" \
     "$root/scripts/package-windows.sh"
 
+summarizeFailures
 echo
 [ ${#failures[@]} -gt 0 ] && printf 'failed: %s\n' "${failures[@]}"
 echo "steps: $passed passed, $failed failed"

@@ -122,7 +122,7 @@ def ear_run(ctx, session, run, button, presses=None, capture=None):
 
 
 def check_dropouts(ctx, run, tones):
-    stalls = ctx.stall_watch.stalls() if ctx.stall_watch else []
+    stalls = ctx.stall_watch.stalls() + ctx.stall_watch.holds() if ctx.stall_watch else []
     broken, machines = [], []
     for t in tones:
         machine, program = stalls_module.split_dropouts(t.dropouts, run.capture.time_of, stalls,
@@ -136,13 +136,13 @@ def check_dropouts(ctx, run, tones):
                 analysis.RATE, program[0][0] / analysis.RATE))
     ctx.check(not broken, "%s: every tone plays without a dropout (a %.0f ms block below half the "
               "one before)%s" % (run.label, analysis.DROPOUT_BLOCK * 1000 / analysis.RATE,
-                                 ", but %d while the whole machine stood still" % len(machines)
+                                 ", but %d while the machine's processors were held" % len(machines)
                                  if machines else ""), "; ".join(broken))
     ctx.report.note("%s: dropouts per tone %s; longest %.1f ms" % (
         run.label, " ".join(str(len(t.dropouts)) for t in tones),
         max(t.longest_dropout_ms() for t in tones)))
     if machines:
-        ctx.report.note("%s: dropouts within stalls of the whole machine: %s" % (
+        ctx.report.note("%s: dropouts within stalls of the machine or holds of a processor: %s" % (
             run.label, "; ".join(machines)))
 
 
@@ -165,8 +165,8 @@ def check_run(ctx, session, run, shapes=True):
     if not tones:
         return
     # Every tone plays without a break: a dropout is what a listener hears as a click or a gap.
-    # A gap while the whole machine stood still is the test machine's (stalls.py); it is named,
-    # and every other one fails.
+    # A gap while the machine or the processor stood still is the test machine's (stalls.py);
+    # it is named, and every other one fails.
     check_dropouts(ctx, run, tones)
     ear = "left" if run.channel == 0 else "right"
     wrong = ["%.0f Hz in the %s channel" % (t.frequency or 0, "left" if t.channel == 0 else "right")

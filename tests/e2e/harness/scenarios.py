@@ -204,8 +204,11 @@ def main():
             scenario_f(ctx)
     ctx.stall_watch.stop()
     stalls = ctx.stall_watch.stalls()
-    ctx.report.note("stalls of the whole machine: %d, longest %.0f ms" % (
-        len(stalls), max((span for _, span in stalls), default=0) * 1000))
+    holds = ctx.stall_watch.holds()
+    ctx.report.note("stalls of the whole machine: %d, longest %.0f ms; holds of one processor: "
+                    "%d, longest %.0f ms" % (
+                        len(stalls), max((span for _, span in stalls), default=0) * 1000,
+                        len(holds), max((span for _, span in holds), default=0) * 1000))
     ctx.report.note("took %.0f s" % (time.monotonic() - started))
     sys.exit(ctx.report.summary())
 

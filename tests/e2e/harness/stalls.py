@@ -4,9 +4,15 @@ A virtual machine whose host holds all of its processors for a moment (a CPU quo
 for up to 100 ms at a time on the test machines) runs nothing meanwhile, and the null sink, whose
 clock goes on, then plays at once whatever the sound server held for the program and silence
 after it. Such a gap is the test machine's, not the program's: the watcher's threads at the
-highest real-time priority, one on each processor, were all late over the same span. A dropout
-counts as the machine's only if it lies within such a span and is no longer than it; every other
-dropout is the program's.
+highest real-time priority, one on each processor, were all late over the same span.
+
+The host also holds one processor alone (about 100 ms, seen on each processor in turn): the
+thread that ran on it, the sound thread of Wine, say, stands still meanwhile and cannot move to
+the other processor. The watcher reports such holds from 30 ms on, longer than what makes a
+dropout only when what the server keeps for the program runs out.
+
+A dropout counts as the machine's only if it lies within a stall or a hold and is no longer than
+it; every other dropout is the program's.
 """
 
 import os
@@ -33,18 +39,25 @@ class StallWatch:
     def running(self):
         return self._process is not None
 
-    def stalls(self):
-        """(start, seconds) of each stall of the whole machine reported so far; start on the
-        clock of time.monotonic()."""
+    def _spans(self, count):
         if not self._file.closed:
             self._file.flush()
         found = []
         with open(self.path) as lines:
             for line in lines:
                 fields = line.split()
-                if len(fields) == 2 and not line.startswith("#"):
-                    found.append((float(fields[0]), float(fields[1]) / 1000))
+                if len(fields) == count and not line.startswith("#"):
+                    found.append((float(fields[-2]), float(fields[-1]) / 1000))
         return found
+
+    def stalls(self):
+        """(start, seconds) of each stall of the whole machine reported so far; start on the
+        clock of time.monotonic()."""
+        return self._spans(2)
+
+    def holds(self):
+        """(start, seconds) of each hold of a single processor reported so far."""
+        return self._spans(3)
 
     def stop(self):
         if self._process and self._process.poll() is None:
@@ -55,7 +68,7 @@ class StallWatch:
 
 def split_dropouts(dropouts, time_of, stalls, rate):
     """Divides (first frame, length) dropouts into the machine's (inside a stall of the whole
-    machine and no longer than it) and the program's; time_of(frame) places a frame of the
+    machine or a hold of a processor, and no longer than it) and the program's; time_of(frame) places a frame of the
     recording on the clock of the stalls."""
     machine, program = [], []
     for first, length in dropouts:

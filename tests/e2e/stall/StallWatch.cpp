@@ -6,9 +6,15 @@
 // of the whole machine: no program ran then, and a sound card whose clock went on (the null
 // sink) had to play whatever the sound server held.
 //
+// The host may also hold one processor alone (seen for about 100 ms at a time, one processor
+// and then the other, seconds apart): whatever thread ran on it stands still meanwhile, and
+// cannot move to the other processor, which the kernel still counts as taken. Such holds of one
+// processor, long enough to empty what a sound server keeps for a program, are reported too.
+//
 // Prints one line per stall of the whole machine: "<start> <length>" in seconds of the
-// monotonic clock (Python's time.monotonic()) and milliseconds, and "# ..." lines about itself.
-// Runs until it is ended with SIGTERM.
+// monotonic clock (Python's time.monotonic()) and milliseconds; one line per hold of a single
+// processor: "cpu<N> <start> <length>"; and "# ..." lines about itself. Runs until it is ended
+// with SIGTERM.
 
 #include <pthread.h>
 #include <sched.h>
@@ -27,6 +33,8 @@ namespace {
 
 // A wake-up later than this counts as a stall of its processor.
 constexpr double LateSeconds = 0.008;
+// A stall of one processor alone is reported from this length on.
+constexpr double HoldSeconds = 0.03;
 
 std::atomic<bool> stop{false};
 std::mutex spansLock;
@@ -97,6 +105,11 @@ void Watch(std::size_t index, int cpu) {
         std::lock_guard<std::mutex> held(spansLock);
         if (now - previous - 0.002 > LateSeconds) {
             spans[index].push_back({previous + 0.002, now});
+        }
+        if (now - previous - 0.002 > HoldSeconds) {
+            std::printf("cpu%d %.4f %.1f\n", cpu, previous + 0.002,
+                        (now - previous - 0.002) * 1000);
+            std::fflush(stdout);
         }
         reachedUntil[index] = now;
         ReportShared();
