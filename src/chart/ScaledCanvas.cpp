@@ -1,34 +1,9 @@
 #include "chart/ScaledCanvas.h"
 
+#include "chart/LineClip.h"
+
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// Liang-Barsky: narrows [first, last] of the line's parameter to where it lies within the box;
-// false when none of it does.
-bool ClipToBox(double x0, double y0, double dx, double dy, const CanvasRect& box, double& first,
-               double& last) {
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x0 - box.left, box.right - x0, y0 - box.top, box.bottom - y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) {
-                return false;
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            first = std::max(first, t);
-        } else {
-            last = std::min(last, t);
-        }
-    }
-    return first <= last;
-}
-
-} // namespace
 
 ScaledCanvas::ScaledCanvas(Canvas& target, const CanvasRect& source, std::int32_t left,
                            std::int32_t top, std::int32_t numerator, std::int32_t denominator,
@@ -97,7 +72,8 @@ void ScaledCanvas::LineTo(std::int32_t x, std::int32_t y) {
     penY = y;
     double first = 0.0;
     double last = 1.0;
-    if (ClipToBox(x0, y0, dx, dy, source, first, last)) {
+    if (ClipLine(x0, y0, dx, dy, source.left, source.top, source.right, source.bottom, first,
+                 last)) {
         target.MoveTo(MapX(x0 + first * dx), MapY(y0 + first * dy));
         target.LineTo(MapX(x0 + last * dx), MapY(y0 + last * dy));
     }

@@ -1,5 +1,7 @@
 #include "chart/win32/GdiCanvas.h"
 
+#include "chart/LineClip.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -12,29 +14,6 @@ constexpr double CoordinateLimit = 1 << 26;
 bool InsideLimit(std::int32_t x, std::int32_t y) {
     return std::abs(static_cast<double>(x)) <= CoordinateLimit &&
            std::abs(static_cast<double>(y)) <= CoordinateLimit;
-}
-
-// Liang-Barsky: narrows [first, last] of the line's parameter to where it lies within the
-// limits; false when none of it does.
-bool ClipToLimit(double x0, double y0, double dx, double dy, double& first, double& last) {
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x0 + CoordinateLimit, CoordinateLimit - x0, y0 + CoordinateLimit,
-                         CoordinateLimit - y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) {
-                return false;
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            first = std::fmax(first, t);
-        } else {
-            last = std::fmin(last, t);
-        }
-    }
-    return first <= last;
 }
 
 RECT ToRect(const CanvasRect& rect) {
@@ -104,7 +83,8 @@ void GdiCanvas::LineTo(std::int32_t x, std::int32_t y) {
     const double dy = static_cast<double>(y) - y0;
     double first = 0.0;
     double last = 1.0;
-    if (ClipToLimit(x0, y0, dx, dy, first, last)) {
+    if (ClipLine(x0, y0, dx, dy, -CoordinateLimit, -CoordinateLimit, CoordinateLimit,
+                 CoordinateLimit, first, last)) {
         MoveToEx(dc, static_cast<int>(std::lround(x0 + first * dx)),
                  static_cast<int>(std::lround(y0 + first * dy)), nullptr);
         ::LineTo(dc, static_cast<int>(std::lround(x0 + last * dx)),
