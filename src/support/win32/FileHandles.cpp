@@ -1,4 +1,5 @@
 #include "support/FileCalls.h"
+#include "support/win32/FileLayer.h"
 #include "support/win32/KernelHandle.h"
 #include "support/win32/WideText.h"
 
@@ -57,19 +58,9 @@ FileHandle FileCreateNew(const char* path) {
 
 FileHandle FileOpenUnlinked(const char* path) {
     std::wstring wide = Wide(path);
-    HANDLE file = wide.empty()
-                      ? INVALID_HANDLE_VALUE
-                      : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    BY_HANDLE_FILE_INFORMATION information;
-    if (file != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(file, &information) ||
-         (information.dwFileAttributes &
-          (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))) {
-        CloseHandle(file);
-        return FileError;
-    }
-    return FromHandle(file);
+    return wide.empty() ? FileError
+                        : FromHandle(OpenExistingAsItself(wide, GENERIC_READ,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE));
 }
 
 FileHandle FileCreate(const char* path, int attributes) {

@@ -10,6 +10,9 @@
 // link stays; the path is kept as it is when it names the file itself or the final path cannot
 // be had.
 std::wstring LinkTarget(const std::wstring& path);
+// Opens an existing file as itself: a link (a reparse point) at the name is opened as the link,
+// not followed, and refused like a folder; INVALID_HANDLE_VALUE then or when it cannot be opened.
+HANDLE OpenExistingAsItself(const std::wstring& path, DWORD access, DWORD share);
 // The folder part of path with its backslash or slash; empty for a bare name.
 std::wstring FolderOf(const std::wstring& path);
 

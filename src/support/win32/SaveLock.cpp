@@ -41,17 +41,7 @@ HANDLE OpenLockFile(const std::wstring& path, bool& created) {
     if (created || GetLastError() != ERROR_FILE_EXISTS) {
         return file;
     }
-    file = CreateFileW(path.c_str(), Access, ShareAll, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    BY_HANDLE_FILE_INFORMATION information;
-    if (file != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(file, &information) ||
-         (information.dwFileAttributes &
-          (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))) {
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
+    return OpenExistingAsItself(path, Access, ShareAll);
 }
 
 } // namespace
