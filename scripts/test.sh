@@ -139,8 +139,11 @@ endToEndNative() {
     local names=("PulseAudio, by mouse" "by keyboard and through the accessibility tree"
         "PipeWire")
     local pids=()
-    TONOLOT_E2E_SCENARIOS=abcdefghimqr "$root/tests/e2e/run.sh" "$program" "$out/e2e-native" \
-        >"$out/e2e-native.log" 2>&1 &
+    # Scenario r also puts tonolot.exe beside the native program on one data file, in the Wine
+    # prefix the run under Wine left.
+    TONOLOT_E2E_WINDOWS_PARTNER="$root/build/windows/tonolot.exe" \
+        TONOLOT_E2E_SCENARIOS=abcdefghimqr "$root/tests/e2e/run.sh" "$program" \
+        "$out/e2e-native" "$root/build/e2e-cache" >"$out/e2e-native.log" 2>&1 &
     pids+=($!)
     TONOLOT_E2E_SCENARIOS=ks "$root/tests/e2e/run.sh" "$program" "$out/e2e-native-keys" \
         >"$out/e2e-native-keys.log" 2>&1 &

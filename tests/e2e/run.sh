@@ -118,7 +118,7 @@ cleanup() {
     if [ -f "$work/pids" ]; then
         while read -r pid name; do stop_process "$pid" "$name"; done <"$work/pids"
     fi
-    if [ "$kind" = wine ] && [ -n "${WINEPREFIX:-}" ]; then
+    if [ "${uses_wine:-no}" = yes ] && [ -n "${WINEPREFIX:-}" ]; then
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
     fi
@@ -204,8 +204,14 @@ if [ "${TONOLOT_E2E_LOAD:-0}" = 1 ]; then
     echo "# under load: stress-ng --cpu $((2 * $(nproc))) (pid $load_pid)"
 fi
 
-# Wine: a prefix of our own, kept in the cache folder when one is given.
-if [ "$kind" = wine ]; then
+# Wine: a prefix of our own, kept in the cache folder when one is given. The native program's
+# run needs it too when tonolot.exe is to share its data file in scenario r
+# (TONOLOT_E2E_WINDOWS_PARTNER: the path of tonolot.exe).
+uses_wine=no
+if [ "$kind" = wine ] || [ -n "${TONOLOT_E2E_WINDOWS_PARTNER:-}" ]; then
+    uses_wine=yes
+fi
+if [ "$uses_wine" = yes ]; then
     if [ -n "$cache" ]; then
         mkdir -p "$cache"
         export WINEPREFIX="$(cd "$cache" && pwd)/wineprefix"

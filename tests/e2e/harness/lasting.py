@@ -1,9 +1,10 @@
 """Scenario r: "Übernehmen" means stored. The data file holds a record "Anna Albers" with both
 ears, so no tone must play: Anna is chosen, stored under a new name, and the program ends in a
-way the person did not choose (SIGKILL two seconds later, SIGTERM, the end of the Windows
-session), or a second copy of the program on the same file stores another person. Every person
-stored is in the file afterwards with Anna's levels, and nothing else changed. An unstored
-measurement left in the recovery file comes back at the next start."""
+way the person did not choose (SIGKILL two seconds later, SIGTERM, SIGINT, the end of the
+Windows session), or a second copy of the program on the same file stores another person
+(natively also tonolot.exe beside the native program, when TONOLOT_E2E_WINDOWS_PARTNER names
+it). Every person stored is in the file afterwards with Anna's levels, and nothing else changed.
+An unstored measurement left in the recovery file comes back at the next start."""
 
 import os
 import signal
@@ -16,6 +17,7 @@ import desktop
 from held_run import confirm_box
 from session import BOX_NAME, DIALOG_NAME, Session, read_file
 from dialog import DialogLayout
+from program_kind import WineKind
 
 ANNA = datafile.Record(b"Anna Albers", [21 + 3 * i for i in range(10)],
                        [35 + 2 * i for i in range(10)])
@@ -105,22 +107,26 @@ def end_session(session):
                       "exit code %s after %.1f s" % (code, time.monotonic() - began))
 
 
-def two_copies(ctx, folder, first_name, second_name):
+def two_copies(ctx, folder, first_name, second_name, second_kind=None):
     """Two copies on the file: the second, started while the first runs, stores and closes; then
-    the first, which never loaded that person, stores and closes."""
+    the first, which never loaded that person, stores and closes. `second_kind`: the second is
+    another kind of program (tonolot.exe beside the native one)."""
     first = Session(ctx, folder, "program-first.log")
     second = None
     try:
         if not ctx.check(first.wait_for_dialog(), "r: the first copy starts"):
             return
         before = set(desktop.find_windows(DIALOG_NAME))
-        second = Session(ctx, folder, "program-second.log")
+        if second_kind:
+            second_kind.prepare(folder)
+        second = Session(ctx, folder, "program-second.log", kind=second_kind)
         limit = time.monotonic() + ctx.kind.start_timeout
         new = []
         while not new and time.monotonic() < limit and second.program.running():
             new = [w for w in desktop.find_windows(DIALOG_NAME) if w not in before]
             time.sleep(0.2)
-        if not ctx.check(new, "r: the second copy starts beside the first"):
+        if not ctx.check(new, "r: the second copy starts beside the first%s" % (
+                " (%s)" % second.kind.name if second_kind else "")):
             return
         attach(second, new[0])
         if store_anna_as(ctx, second, second_name):
@@ -258,6 +264,11 @@ def scenario_r(ctx):
     else:
         one_copy(ctx, folder, "Cora Schmidt", terminate, "SIGTERM")
         check_file(ctx, ctx.kind.data_path(folder), ["Cora Schmidt"], "SIGTERM")
+        # Ctrl+C in the terminal the program was started from.
+        folder = fresh_folder(ctx, "r-interrupt")
+        one_copy(ctx, folder, "Hanna Koch", lambda session: terminate(session, signal.SIGINT),
+                 "SIGINT")
+        check_file(ctx, ctx.kind.data_path(folder), ["Hanna Koch"], "SIGINT")
     folder = fresh_folder(ctx, "r-recover")
     # SIGHUP here (a closed terminal), SIGTERM above: both end the program as "Schließen" does.
     if ctx.kind.name.startswith("tonolot.exe"):
@@ -269,3 +280,11 @@ def scenario_r(ctx):
     folder = fresh_folder(ctx, "r-two")
     two_copies(ctx, folder, "Emil Fischer", "Dora Weber")
     check_file(ctx, ctx.kind.data_path(folder), ["Dora Weber", "Emil Fischer"], "two copies")
+    partner = os.environ.get("TONOLOT_E2E_WINDOWS_PARTNER", "")
+    if not ctx.kind.name.startswith("tonolot.exe") and os.path.isfile(partner):
+        # The native program and tonolot.exe on one data file, as scripts/run.sh --windows
+        # sets it up: their locks must see each other.
+        folder = fresh_folder(ctx, "r-both")
+        two_copies(ctx, folder, "Fritz Wagner", "Greta Hofmann", WineKind(partner))
+        check_file(ctx, ctx.kind.data_path(folder), ["Greta Hofmann", "Fritz Wagner"],
+                   "the native program beside tonolot.exe")

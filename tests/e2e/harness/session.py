@@ -53,16 +53,18 @@ class Context:
 class Session:
     """One run of the program: its process, its dialog and where the dialog's controls lie."""
 
-    def __init__(self, ctx, folder, log_name, env=None):
+    def __init__(self, ctx, folder, log_name, env=None, kind=None):
+        """`kind`: another kind of program than the run's (tonolot.exe beside the native one)."""
         self.ctx = ctx
+        self.kind = kind or ctx.kind
         self.folder = folder
-        self.data_path = ctx.kind.data_path(folder)
-        self.program = ctx.kind.start(folder, os.path.join(folder, log_name), env)
+        self.data_path = self.kind.data_path(folder)
+        self.program = self.kind.start(folder, os.path.join(folder, log_name), env)
         self.dialog = None
         self.layout = None
 
     def wait_for_dialog(self, timeout=None):
-        timeout = timeout or self.ctx.kind.start_timeout
+        timeout = timeout or self.kind.start_timeout
         self.dialog = desktop.wait_for_window(DIALOG_NAME, timeout,
                                               stop_if=lambda: not self.program.running())
         if self.dialog:
