@@ -74,6 +74,11 @@ def geometry(window):
             int(values["Width"]), int(values["Height"]))
 
 
+def raise_window(window):
+    """Puts a window above the others (two copies of the program open at one place)."""
+    run("xdotool", "windowraise", str(window), check=False)
+
+
 def click(x, y):
     # No --sync: it waits for a motion event, and there is none when the pointer is there already.
     run("xdotool", "mousemove", str(x), str(y), "sleep", "0.05", "click", "1")

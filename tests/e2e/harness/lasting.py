@@ -26,6 +26,7 @@ ANNA = datafile.Record(b"Anna Albers", [21 + 3 * i for i in range(10)],
 def attach(session, window):
     """Points the session at one dialog window among several of the same name."""
     session.dialog = window
+    desktop.raise_window(window)
     x, y, width, height = desktop.geometry(window)
     session.layout = DialogLayout(x, y, width, height)
     desktop.wait_until_still((x, y, x + width, y + height))
@@ -107,10 +108,11 @@ def end_session(session):
                       "exit code %s after %.1f s" % (code, time.monotonic() - began))
 
 
-def two_copies(ctx, folder, first_name, second_name, second_kind=None):
+def two_copies(ctx, folder, first_name, second_name, second_kind=None, first_closes_first=False):
     """Two copies on the file: the second, started while the first runs, stores and closes; then
     the first, which never loaded that person, stores and closes. `second_kind`: the second is
-    another kind of program (tonolot.exe beside the native one)."""
+    another kind of program (tonolot.exe beside the native one). `first_closes_first`: the
+    second stays open until the first has stored and closed."""
     first = Session(ctx, folder, "program-first.log")
     second = None
     try:
@@ -129,7 +131,8 @@ def two_copies(ctx, folder, first_name, second_name, second_kind=None):
                 " (%s)" % second.kind.name if second_kind else "")):
             return
         attach(second, new[0])
-        if store_anna_as(ctx, second, second_name):
+        stored = store_anna_as(ctx, second, second_name)
+        if stored and not first_closes_first:
             code = second.close()
             ctx.check(code == 0, "r: the second copy closes", "exit code %s" % code)
         attach(first, first.dialog)
@@ -145,6 +148,11 @@ def two_copies(ctx, folder, first_name, second_name, second_kind=None):
                 time.sleep(0.3)
             code = first.close()
             ctx.check(code == 0, "r: the first copy closes", "exit code %s" % code)
+        if stored and first_closes_first:
+            attach(second, second.dialog)
+            code = second.close()
+            ctx.check(code == 0, "r: the second copy closes after the first",
+                      "exit code %s" % code)
     finally:
         if second:
             second.end()
@@ -285,6 +293,7 @@ def scenario_r(ctx):
         # The native program and tonolot.exe on one data file, as scripts/run.sh --windows
         # sets it up: their locks must see each other.
         folder = fresh_folder(ctx, "r-both")
-        two_copies(ctx, folder, "Fritz Wagner", "Greta Hofmann", WineKind(partner))
+        two_copies(ctx, folder, "Fritz Wagner", "Greta Hofmann", WineKind(partner),
+                   first_closes_first=True)
         check_file(ctx, ctx.kind.data_path(folder), ["Greta Hofmann", "Fritz Wagner"],
                    "the native program beside tonolot.exe")
