@@ -40,6 +40,20 @@ namespace {
 constexpr int ExitNoDisplay = 1;
 constexpr int ExitNoDialog = 2;
 
+// Until the main loop takes them over, SIGTERM, SIGHUP and SIGINT end the program with 0 at
+// once: the boxes of the start (no sound device, a data file that cannot be read) come before
+// anything could have been stored, and the default action would report a crash.
+struct StartSignals {
+    StartSignals() {
+        struct sigaction action = {};
+        action.sa_handler = [](int) { _exit(0); };
+        sigemptyset(&action.sa_mask);
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
+} startSignals;
+
 SharedTextBuffers textBuffers;
 InstalledPresenter<GtkMessagePresenter> messageBoxes; // boxes of the teardown included
 SteadyClock systemClock;
