@@ -2,6 +2,8 @@
 on made-up input whose answer is known. run.sh runs them before it trusts the harness."""
 
 import math
+import os
+import tempfile
 import unittest
 from array import array
 
@@ -11,7 +13,7 @@ import datafile
 from desktop import Image
 from dialog import DialogLayout
 from program import decode_wine_string, native_message_boxes
-from stalls import split_dropouts
+from stalls import StallWatch, split_dropouts
 
 RATE = analysis.RATE
 
@@ -134,6 +136,14 @@ class StallTest(unittest.TestCase):
         machine, program = split_dropouts(gaps, time_of, stalls, RATE)
         self.assertEqual(gaps[:1], machine)
         self.assertEqual(gaps[1:], program)
+
+    def test_the_watchers_lines_give_stalls_of_the_machine_and_holds_of_one_processor(self):
+        with tempfile.TemporaryDirectory() as folder:
+            watch = StallWatch(None, os.path.join(folder, "stalls.txt"))
+            watch._file.write("# watching 2 processors\n12.5000 99.0\ncpu1 20.2500 100.5\n")
+            self.assertEqual([(12.5, 0.099)], watch.stalls())
+            self.assertEqual([(20.25, 0.1005)], watch.holds())
+            watch.stop()
 
 
 class DataFileTest(unittest.TestCase):
