@@ -77,6 +77,7 @@ class Tone:
         self.pieces = [(start, end)]  # first and one past the last non-zero frame of each piece
         self.other_peak = 0  # loudest sample of the other channel within the tone
         self.frequency = None
+        self.frequencies = []  # the frequency over each span of the tone, in order
         self.growth = None  # fitted amplitude factor per 1024 frames
         self.fits = []  # (start, end, ln amplitude at start, slope per frame) of each piece
         self.origin = None  # frame where the fitted amplitude is that of the first audible buffer
@@ -228,6 +229,7 @@ def _measure(recording, tone):
         # silence the sink played in between is taken out.
         tone.origin = (begin + (math.log(0.9 * GROWTH) - base) / slope
                        - tone.gap_frames(before=begin))
+    tone.frequencies = list(estimates)
     if estimates:
         estimates.sort()
         tone.frequency = estimates[len(estimates) // 2]

@@ -8,20 +8,41 @@ import children
 from analysis import Recording
 
 
+def recorder_command(latency, sink):
+    """parec on the sink's monitor, raw 16-bit stereo at 44100 Hz, asking for `latency` ms
+    ("default": asking for none, so the server's 2 s hold the recording 1.7 s back, too late to
+    answer a tone by it).
+
+    PulseAudio's null sink takes the 10 ms of PulseAudio runs without a change in the program's
+    stream. On PipeWire a recorder's latency is a request for the graph's quantum, which the
+    smallest request of all streams sets: 10 ms would pace the program's stream by the recorder,
+    as on no listener's desktop. PipeWire runs ask for 100 ms (pw-record's default), above the
+    largest quantum PipeWire allows (2048 frames, 43 ms): the program's own stream sets the pace,
+    as with no recorder at all.
+    """
+    command = ["parec", "-d", sink + ".monitor", "--format=s16le", "--rate=44100",
+               "--channels=2"]
+    if latency != "default":
+        command.append("--latency-msec=%s" % latency)
+    return command
+
+
 class Capture:
-    """parec on the sink's monitor, written to a file that is read back as it grows.
+    """A recorder on the sink's monitor (recorder_command, its latency from
+    TONOLOT_E2E_RECORD_LATENCY, which run.sh sets), written to a file that is read back as it
+    grows.
 
     Frame n of the recording was played about n / 44100 s after the capture began; the
-    recording lags the sink by the capture's latency only (10 ms asked for).
+    recording lags the sink by the recorder's latency only.
     """
 
-    def __init__(self, path, source="cap.monitor"):
+    def __init__(self, path, sink="cap"):
         self.path = path
         self.recording = Recording()
         self._file = open(path, "wb")
-        self._process = subprocess.Popen(
-            ["parec", "-d", source, "--format=s16le", "--rate=44100", "--channels=2",
-             "--latency-msec=10"], stdout=self._file, stderr=subprocess.DEVNULL)
+        latency = os.environ.get("TONOLOT_E2E_RECORD_LATENCY", "10")
+        self._process = subprocess.Popen(recorder_command(latency, sink), stdout=self._file,
+                                         stderr=subprocess.DEVNULL)
         children.register(self._process.pid, "parec")
         self._reader = open(path, "rb")
         # The monotonic time of the recording's first frame: frames arrive after they were
