@@ -51,7 +51,8 @@ class AlsaSink : public PcmSink {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The period asked of ALSA; the buffer has room for every slot (see AlsaSink.cpp).
+    // The period asked of ALSA, the streamer's buffer; the buffer is a period per slot
+    // (AlsaSink.cpp).
     static constexpr snd_pcm_uframes_t PeriodFrames = 1024;
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);

@@ -24,8 +24,9 @@ struct SinkOnFake {
     FakeAlsaCalls* device = new FakeAlsaCalls;
     AlsaSink sink{"fake", std::unique_ptr<AlsaCalls>(device)};
 
-    explicit SinkOnFake(bool canPause = true) {
+    explicit SinkOnFake(bool canPause = true, bool prebuffers = false) {
         device->canPause = canPause;
+        device->prebuffers = prebuffers;
         EXPECT_EQ(sink.Open(CdFormat, 4, 16384), WaveOk);
     }
 
@@ -89,6 +90,22 @@ TEST(AlsaSinkClock, ADeviceLeftEmptyPastIdleLimitIsPreparedAnewBeforeTheNextFram
     EXPECT_TRUE(fake.Called("Prepare"));
     EXPECT_EQ(fake.Stamps(), (std::vector<int>{1, 2}));
     EXPECT_FALSE(fake.sink.Finished(1)) << "the new frames are still in the device";
+}
+
+TEST(AlsaSinkStart, AServerStreamThatRanDryPlaysOnWithTheSlotsHandedOver) {
+    // A sound server holds a stream that ran dry until it has its prebuf: the buffer asked for
+    // minus a period. The look-ahead device hands over four slots and no more until one is heard.
+    SinkOnFake fake(true, true);
+    for (int round = 0; round < 3; ++round) {
+        for (int slot = 0; slot < 4; ++slot) {
+            fake.Submit(slot, static_cast<std::int16_t>(4 * round + slot + 1));
+        }
+        EXPECT_EQ(fake.sink.Backlog(), 0u) << "the server takes all four slots";
+        fake.device->Play(4 * SlotFrames); // all heard, then it runs dry: the frames came late
+        EXPECT_TRUE(fake.sink.Finished(3)) << "round " << round << " played without a restart";
+    }
+    EXPECT_FALSE(fake.Called("Drop"));
+    EXPECT_EQ(fake.Stamps().size(), 12u);
 }
 
 TEST(AlsaSinkRecovery, AnUnderrunOrASuspendLosesWhatTheDeviceHeldAndPlaysOn) {
