@@ -103,6 +103,9 @@ private:
     // Frames heard since Open; never goes back (AlsaSinkClock.cpp).
     std::uint64_t Heard();
     std::uint64_t HeardFromDevice();
+    // The most frames the device can still hold by ALSA's own count: what its buffer holds, and a
+    // period on its way out (see AlsaSinkClock.cpp).
+    snd_pcm_sframes_t MostHeld();
     // Whether the frames the device holds are still being played; rewinds a device that stopped.
     // `position`: frames written minus the delay, as the device reports it now.
     void WatchProgress(std::int64_t position);
@@ -124,6 +127,7 @@ private:
     snd_pcm_t* pcm = nullptr; // null while playing after it was closed, until frames are written
     unsigned rate = 0;
     std::uint64_t bufferFrames = 0; // asked for
+    std::uint64_t givenFrames = 0;  // the buffer given
     std::uint64_t periodFrames = 0; // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;

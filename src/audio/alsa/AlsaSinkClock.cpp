@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <limits>
 
 // The position clock: how many of the frames written have been heard.
 //
@@ -13,21 +14,24 @@
 // - A delay larger than what was written is the device's own latency before anything was
 //   heard, and a negative one (some devices after running dry) means nothing is left: the
 //   frames heard are clamped to 0 .. written and never go back.
+// - Behind a sound server, ALSA's pulse plugin reckons the delay from its stream's timing, which
+//   it asks the server for ever more rarely (on PipeWire not once from 0.3 s to 3.1 s into a
+//   tone) and interpolates meanwhile, slower than the server played: the delay read up to 3400
+//   frames too long, the frames heard lagged, the look-ahead device handed its buffers over late
+//   and the server's stream ran dry about 3 s into every stream (its log: `UNDERFLOW`). The room
+//   in ALSA's buffer follows the server's own requests for frames as it plays, so the delay is
+//   taken as no more than what that buffer holds plus a period on its way out (MostHeld).
 // - A device may report a stream as running and hold frames it does not play. Behind a sound
 //   server, ALSA's pulse plugin gives the server's stream a prebuf (what the server waits for
-//   before it plays, and again after the stream ran dry) of ALSA's buffer minus one period:
-//   15360 frames, where the look-ahead device hands over 4096 and waits for one buffer to be
-//   heard before it gives another. A stream that ran dry (a late write on a busy machine) then
-//   waits for frames that never come. PulseAudio reports a delay of 0 meanwhile and takes no
-//   frames: the sink closes the handle after StallLimit and opens it again (AlsaSinkWriting.cpp).
-//   On PipeWire a tone was seen to fall silent with its stream open and running, its delay put
-//   and no buffer coming back: the sink never closed it, as it still held frames to play. The sink
-//   does not pretend progress then: judged by the delay, no slot finishes, so the look-ahead
-//   device's watch reports the stall. Nor does it wait for the watch: a device whose position
-//   (written minus delay) has not moved for StuckLimit while it holds frames is dropped, prepared
-//   (the plugin opens a new stream, which starts with the first frame written) and given the frames
-//   not heard again. A server that hangs in the drop keeps the look-ahead thread there, and the
-//   watch reports it.
+//   before it plays a stream that ran dry) of ALSA's buffer minus one period; the buffer is sized
+//   so that the four slots the look-ahead device hands over reach it (AlsaSink.cpp). A server
+//   that still plays none of what it holds, or a device that takes no frames with nothing to
+//   play (PulseAudio, AlsaSinkWriting.cpp), is not waited for by the look-ahead device's watch:
+//   judged by the delay, no slot finishes, so the watch would report the stall. A device whose
+//   position (written minus delay) has not moved for StuckLimit while it holds frames is dropped,
+//   prepared (the plugin opens a new stream, which starts with the first frame written) and given
+//   the frames not heard again. A server that hangs in the drop keeps the look-ahead thread
+//   there, and the watch reports it.
 
 std::uint64_t AlsaSink::Heard() {
     switch (state) {
@@ -75,11 +79,21 @@ std::uint64_t AlsaSink::HeardFromDevice() {
         return heard;
     }
     troubleSince.reset();
+    delay = std::min(delay, MostHeld());
     const std::uint64_t inDevice = static_cast<std::uint64_t>(
         std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
     heard = std::max(heard, written - inDevice);
     WatchProgress(static_cast<std::int64_t>(written) - delay);
     return heard;
+}
+
+snd_pcm_sframes_t AlsaSink::MostHeld() {
+    const snd_pcm_sframes_t room = alsa->Avail(pcm);
+    if (room < 0 || givenFrames == 0) {
+        return std::numeric_limits<snd_pcm_sframes_t>::max(); // not told: the delay stands
+    }
+    const auto buffer = static_cast<snd_pcm_sframes_t>(givenFrames);
+    return buffer - std::min(room, buffer) + static_cast<snd_pcm_sframes_t>(periodFrames);
 }
 
 void AlsaSink::WatchProgress(std::int64_t position) {

@@ -13,7 +13,8 @@
 // the left sample of every frame written, in order, so a test sees what was written again.
 // With `prebuffers` it stands for ALSA's pulse plugin and its server: room for the buffer asked
 // for, and a stream that ran dry plays again only once it holds the buffer minus a period (the
-// prebuf); a new stream (prepared, recovered) starts with its first frames.
+// prebuf); a new stream (prepared, recovered) starts with its first frames. Only then does it
+// report its room (Avail).
 // Used from one thread: the test's, through the sink.
 class FakeAlsaCalls : public AlsaCalls {
 public:
@@ -119,6 +120,9 @@ public:
         return 0;
     }
     bool Writable(snd_pcm_t*) override { return held < room; }
+    snd_pcm_sframes_t Avail(snd_pcm_t*) override {
+        return prebuffers ? static_cast<snd_pcm_sframes_t>(room - held) : -ENOSYS;
+    }
 
 private:
     int token = 0;
