@@ -12,17 +12,13 @@
 //
 // The sizes asked of ALSA: periods of 1024 frames (the streamer's buffers) and a buffer of one
 // period per slot: 4096 frames for the look-ahead device, everything it hands over at a time.
-// Behind a sound server, ALSA's pulse plugin makes the buffer the stream's target length, the
-// period its minimum request, and the buffer minus a period its prebuf: what the server waits for
-// before it plays a stream that was created or ran dry (the plugin sets the start threshold
-// aside; only the start right after a prepare passes over the prebuf). So the prebuf must lie
-// below what the look-ahead device hands over, or a stream that ran dry waits for frames that
-// never come: with the former 16384 frames (prebuf 15360) every such wait ended only with the
-// sink's restart after StuckLimit (AlsaSinkClock.cpp), 0.3 s of silence in a tone, and a tone
-// whose silent start ran dry began that late. With 4096 (prebuf 3072) the frames handed over
-// after the stream ran dry start it at once. The server's latency follows the same sizes:
-// PipeWire asks its graph for the target length minus two requests (2048 frames, its largest
-// quantum), PulseAudio its sink likewise (46 ms). Three periods (prebuf 2048, a quantum of 1024)
+// Behind a sound server, ALSA's pulse plugin makes the buffer the stream's target length and the
+// period its minimum request; both servers then keep a stream's latency near the target length
+// minus two requests. With the former 16384 frames PulseAudio set its sink to 325 ms (its log:
+// "Final latency 394.74 ms = 325.08 ms + 2*23.22 ms + 23.22 ms"), so on a desktop where nothing
+// else plays a tone's first frame sounded a third of a second after its pause; with 4096, 46 ms.
+// PipeWire's quantum stays at its largest (2048 frames) either way. Both servers take a period
+// (4096 bytes) as the stream's prebuf, whatever the buffer. Three periods (a latency of 23 ms)
 // brought underruns and 60 ms holes on PulseAudio even on a calm machine; smaller periods more.
 
 AlsaSink::AlsaSink(std::string name) : AlsaSink(std::move(name), nullptr) {}

@@ -22,16 +22,16 @@
 //   in ALSA's buffer follows the server's own requests for frames as it plays, so the delay is
 //   taken as no more than what that buffer holds plus a period on its way out (MostHeld).
 // - A device may report a stream as running and hold frames it does not play. Behind a sound
-//   server, ALSA's pulse plugin gives the server's stream a prebuf (what the server waits for
-//   before it plays a stream that ran dry) of ALSA's buffer minus one period; the buffer is sized
-//   so that the four slots the look-ahead device hands over reach it (AlsaSink.cpp). A server
-//   that still plays none of what it holds, or a device that takes no frames with nothing to
-//   play (PulseAudio, AlsaSinkWriting.cpp), is not waited for by the look-ahead device's watch:
-//   judged by the delay, no slot finishes, so the watch would report the stall. A device whose
-//   position (written minus delay) has not moved for StuckLimit while it holds frames is dropped,
-//   prepared (the plugin opens a new stream, which starts with the first frame written) and given
-//   the frames not heard again. A server that hangs in the drop keeps the look-ahead thread
-//   there, and the watch reports it.
+//   server, a stream that ran dry plays again once it holds its prebuf (a period); should the
+//   delay still count everything as unheard, the look-ahead device hands over nothing and the
+//   stream waits for frames that never come (PipeWire: `playing:0`, and it asks for no more).
+//   MostHeld keeps the sink out of that. A server that still plays none of what it holds, or a
+//   device that takes no frames with nothing to play (AlsaSinkWriting.cpp), is not waited for
+//   by the look-ahead device's watch: judged by the delay, no slot finishes, so the watch would
+//   report the stall. A device whose position (written minus delay) has not moved for StuckLimit
+//   while it holds frames is dropped, prepared (the plugin opens a new stream, which starts with
+//   the first frame written) and given the frames not heard again. A server that hangs in the
+//   drop keeps the look-ahead thread there, and the watch reports it.
 
 std::uint64_t AlsaSink::Heard() {
     switch (state) {

@@ -12,9 +12,9 @@
 // `room` frames, reports as its delay what it holds plus `latency`, and fails as told. It keeps
 // the left sample of every frame written, in order, so a test sees what was written again.
 // With `prebuffers` it stands for ALSA's pulse plugin and its server: room for the buffer asked
-// for, and a stream that ran dry plays again only once it holds the buffer minus a period (the
-// prebuf); a new stream (prepared, recovered) starts with its first frames. Only then does it
-// report its room (Avail).
+// for, and a stream that ran dry plays again only once it holds a period (the prebuf both
+// servers set); a new stream (prepared, recovered) starts with its first frames. Only then does
+// it report its room (Avail).
 // Used from one thread: the test's, through the sink.
 class FakeAlsaCalls : public AlsaCalls {
 public:
@@ -58,7 +58,7 @@ public:
         setup.canPause = canPause;
         if (prebuffers) {
             room = setup.buffer;
-            prebuf = setup.buffer - setup.period;
+            prebuf = setup.period;
         }
         ranDry = false;
         state = SND_PCM_STATE_PREPARED;
