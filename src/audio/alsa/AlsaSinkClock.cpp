@@ -98,8 +98,11 @@ snd_pcm_sframes_t AlsaSink::MostHeld() {
     if (room < 0 || givenFrames == 0) {
         return std::numeric_limits<snd_pcm_sframes_t>::max(); // not told: the delay stands
     }
-    const auto buffer = static_cast<snd_pcm_sframes_t>(givenFrames);
-    return buffer - std::min(room, buffer) + static_cast<snd_pcm_sframes_t>(periodFrames);
+    // ALSA's pulse plugin counts the server's first request (a whole buffer) as room already
+    // played, so its room runs a buffer ahead of what the server holds: twice the buffer minus
+    // the room is what the server holds. Behind any other device that bound lies above the delay.
+    const auto twice = 2 * static_cast<snd_pcm_sframes_t>(givenFrames);
+    return twice - std::min(room, twice) + static_cast<snd_pcm_sframes_t>(periodFrames);
 }
 
 void AlsaSink::WatchProgress(std::int64_t position) {

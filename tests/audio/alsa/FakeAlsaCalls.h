@@ -121,7 +121,8 @@ public:
     }
     bool Writable(snd_pcm_t*) override { return held < room; }
     snd_pcm_sframes_t Avail(snd_pcm_t*) override {
-        return prebuffers ? static_cast<snd_pcm_sframes_t>(room - held) : -ENOSYS;
+        // The pulse plugin's room: the server's first request counts as a buffer played.
+        return prebuffers ? static_cast<snd_pcm_sframes_t>(2 * room - held) : -ENOSYS;
     }
 
 private:

@@ -1,5 +1,6 @@
 """Recording what is played on the null sink, while the program plays it."""
 
+import bisect
 import os
 import subprocess
 import time
@@ -48,6 +49,10 @@ class Capture:
         # The monotonic time of the recording's first frame: frames arrive after they were
         # played, so the earliest estimate from any read is the closest.
         self._first_frame_at = None
+        # (frames, time) after each read that brought frames: a recording of PipeWire's null
+        # sink lost up to 0.4 s a minute while the host held a processor, so a frame's time is
+        # reckoned from the reads soon after it.
+        self._arrivals = []
 
     @property
     def pid(self):
@@ -58,13 +63,21 @@ class Capture:
         data = self._reader.read()
         if data:
             self.recording.append_bytes(data)
-            estimate = time.monotonic() - self.recording.frames / 44100
+            now = time.monotonic()
+            self._arrivals.append((self.recording.frames, now))
+            estimate = now - self.recording.frames / 44100
             if self._first_frame_at is None or estimate < self._first_frame_at:
                 self._first_frame_at = estimate
         return self.recording.frames
 
     def time_of(self, frame):
-        """When frame n of the recording was played, on the clock of time.monotonic()."""
+        """When frame n of the recording was played, on the clock of time.monotonic(): the
+        earliest estimate from the reads within a second of frames after it."""
+        first = bisect.bisect_left(self._arrivals, (frame, 0.0))
+        last = bisect.bisect_right(self._arrivals, (frame + 44100, float("inf")))
+        estimates = [at - (frames - frame) / 44100 for frames, at in self._arrivals[first:last]]
+        if estimates:
+            return min(estimates)
         return (self._first_frame_at or 0.0) + frame / 44100
 
     def wait_until_running(self, timeout=5.0):
