@@ -36,6 +36,4 @@ public:
     virtual int Pause(snd_pcm_t* pcm, int enable) = 0;
     // Whether the device reports room for frames now: its poll descriptors, without waiting.
     virtual bool Writable(snd_pcm_t* pcm) = 0;
-    // snd_pcm_avail_update: the room in ALSA's buffer, as the device last told it.
-    virtual snd_pcm_sframes_t Avail(snd_pcm_t* pcm) = 0;
 };

@@ -83,7 +83,6 @@ unsigned AlsaSink::OpenDevice() {
     pcm = opened;
     fedAt = Clock::now();
     periodFrames = setup.period > 0 ? setup.period : PeriodFrames;
-    givenFrames = setup.buffer;
     canPause = setup.canPause;
     return WaveOk;
 }

@@ -58,6 +58,7 @@ public:
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
+    static constexpr auto NudgeLimit = std::chrono::milliseconds(100);
     static constexpr auto IdleLimit = std::chrono::milliseconds(100);
 
     explicit AlsaSink(std::string deviceName = "default");
@@ -104,9 +105,6 @@ private:
     // Frames heard since Open; never goes back (AlsaSinkClock.cpp).
     std::uint64_t Heard();
     std::uint64_t HeardFromDevice();
-    // The most frames the device can still hold by ALSA's own count: what its buffer holds, and a
-    // period on its way out (see AlsaSinkClock.cpp).
-    snd_pcm_sframes_t MostHeld();
     // Whether the frames the device holds are still being played; rewinds a device that stopped.
     // `position`: frames written minus the delay, as the device reports it now.
     void WatchProgress(std::int64_t position);
@@ -128,7 +126,6 @@ private:
     snd_pcm_t* pcm = nullptr; // null while playing after it was closed, until frames are written
     unsigned rate = 0;
     std::uint64_t bufferFrames = 0; // asked for
-    std::uint64_t givenFrames = 0;  // the buffer given
     std::uint64_t periodFrames = 0; // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;
@@ -137,6 +134,7 @@ private:
     Clock::time_point progressAt; // when the device's position last grew, or it held nothing
     Clock::time_point fedAt;      // when the device last took frames or was prepared
     std::int64_t reached = 0;     // the furthest position it reported since it held nothing
+    bool nudged = false;          // all but a period taken as heard since the position last grew
     std::uint64_t written = 0;    // frames ALSA has taken
     std::uint64_t heard = 0;
     std::uint64_t submitted = 0; // frames submitted, written or not

@@ -5,27 +5,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <limits>
 
 // The position clock: how many of the frames written have been heard.
 //
 // The device tells it by its delay: the frames written minus the delay have left the speaker.
-// Two things keep that honest:
+// Three things keep that honest:
 // - A delay larger than what was written is the device's own latency before anything was
 //   heard, and a negative one (some devices after running dry) means nothing is left: the
 //   frames heard are clamped to 0 .. written and never go back.
 // - Behind a sound server, ALSA's pulse plugin reckons the delay from its stream's timing, which
 //   it asks the server for ever more rarely (on PipeWire not once from 0.3 s to 3.1 s into a
-//   tone) and interpolates meanwhile, slower than the server played: the delay read up to 3400
-//   frames too long, the frames heard lagged, the look-ahead device handed its buffers over late
-//   and the server's stream ran dry about 3 s into every stream (its log: `UNDERFLOW`). The room
-//   in ALSA's buffer follows the server's own requests for frames as it plays, so the delay is
-//   taken as no more than what that buffer holds plus a period on its way out (MostHeld).
-// - A device may report a stream as running and hold frames it does not play. Behind a sound
-//   server, a stream that ran dry plays again once it holds its prebuf (a period); should the
-//   delay still count everything as unheard, the look-ahead device hands over nothing and the
-//   stream waits for frames that never come (PipeWire: `playing:0`, and it asks for no more).
-//   MostHeld keeps the sink out of that. A server that still plays none of what it holds, or a
+//   tone) and interpolates meanwhile. On PipeWire about 3 s into a stream the server's stream
+//   ran dry (its log: `UNDERFLOW`, 684 frames queued, `playing:0`), waited for a period more (its
+//   prebuf), and asked for no frames; the delay still counted the frames it had played as
+//   unheard, so no slot finished and the look-ahead device handed over nothing.
+// - A device may report a stream as running and hold frames it does not play. A position that
+// stands still for NudgeLimit while the device holds more than a period breaks
+//   that: all but the last period count as heard, the look-ahead device hands its next buffers
+//   over, and the server plays on. A server that still plays none of what it holds, or a
 //   device that takes no frames with nothing to play (AlsaSinkWriting.cpp), is not waited for
 //   by the look-ahead device's watch: judged by the delay, no slot finishes, so the watch would
 //   report the stall. A device whose position (written minus delay) has not moved for StuckLimit
@@ -79,7 +76,6 @@ std::uint64_t AlsaSink::HeardFromDevice() {
         return heard;
     }
     troubleSince.reset();
-    delay = std::min(delay, MostHeld());
     const std::uint64_t inDevice = static_cast<std::uint64_t>(
         std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
     heard = std::max(heard, written - inDevice);
@@ -93,23 +89,19 @@ std::uint64_t AlsaSink::HeardFromDevice() {
     return heard;
 }
 
-snd_pcm_sframes_t AlsaSink::MostHeld() {
-    const snd_pcm_sframes_t room = alsa->Avail(pcm);
-    if (room < 0 || givenFrames == 0) {
-        return std::numeric_limits<snd_pcm_sframes_t>::max(); // not told: the delay stands
-    }
-    // ALSA's pulse plugin counts the server's first request (a whole buffer) as room already
-    // played, so its room runs a buffer ahead of what the server holds: twice the buffer minus
-    // the room is what the server holds. Behind any other device that bound lies above the delay.
-    const auto twice = 2 * static_cast<snd_pcm_sframes_t>(givenFrames);
-    return twice - std::min(room, twice) + static_cast<snd_pcm_sframes_t>(periodFrames);
-}
-
 void AlsaSink::WatchProgress(std::int64_t position) {
     const Clock::time_point now = Clock::now();
     if (position > reached || heard >= written) {
         reached = std::max(reached, position);
         progressAt = now;
+        nudged = false;
+        return;
+    }
+    if (!nudged && now - progressAt >= NudgeLimit && written - heard > periodFrames) {
+        nudged = true;
+        TraceAlsa("holds frames %llu..%llu and plays none: all but a period taken as heard",
+                  static_cast<unsigned long long>(heard), static_cast<unsigned long long>(written));
+        heard = written - periodFrames;
         return;
     }
     if (now - progressAt >= StuckLimit) {

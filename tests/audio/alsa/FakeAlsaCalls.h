@@ -13,8 +13,7 @@
 // the left sample of every frame written, in order, so a test sees what was written again.
 // With `prebuffers` it stands for ALSA's pulse plugin and its server: room for the buffer asked
 // for, and a stream that ran dry plays again only once it holds a period (the prebuf both
-// servers set); a new stream (prepared, recovered) starts with its first frames. Only then does
-// it report its room (Avail).
+// servers set); a new stream (prepared, recovered) starts with its first frames.
 // Used from one thread: the test's, through the sink.
 class FakeAlsaCalls : public AlsaCalls {
 public:
@@ -120,10 +119,6 @@ public:
         return 0;
     }
     bool Writable(snd_pcm_t*) override { return held < room; }
-    snd_pcm_sframes_t Avail(snd_pcm_t*) override {
-        // The pulse plugin's room: the server's first request counts as a buffer played.
-        return prebuffers ? static_cast<snd_pcm_sframes_t>(2 * room - held) : -ENOSYS;
-    }
 
 private:
     int token = 0;
