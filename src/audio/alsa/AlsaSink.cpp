@@ -99,7 +99,6 @@ unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
     if (submitted == heard) {
         // Nothing left to play: a tone starts (its pause is over), or the frames came late.
         TraceAlsa("starts: frames from %llu handed over", static_cast<unsigned long long>(heard));
-        starting.emplace(heard, Clock::now());
     }
     kept.insert(kept.end(), data, data + bytes);
     submitted += bytes / 4;

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // An ALSA playback device as a PcmSink: 16-bit stereo, interleaved, at the format's rate, opened
@@ -141,8 +140,6 @@ private:
     std::uint64_t keptFrom = 0;  // first frame of `kept`
     std::vector<char> kept;      // frames keptFrom .. submitted, until heard
     std::vector<std::uint64_t> slotEnds;
-    // For the audio trace: the first frame after a stop, and when it was handed over.
-    std::optional<std::pair<std::uint64_t, Clock::time_point>> starting;
 
     std::mutex wakeLock;
     std::condition_variable woken;

@@ -80,12 +80,6 @@ std::uint64_t AlsaSink::HeardFromDevice() {
         std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
     heard = std::max(heard, written - inDevice);
     WatchProgress(static_cast<std::int64_t>(written) - delay);
-    if (starting && heard > starting->first) {
-        TraceAlsa(
-            "first frame played %.1f ms after it was handed over",
-            std::chrono::duration<double, std::milli>(Clock::now() - starting->second).count());
-        starting.reset();
-    }
     return heard;
 }
 
