@@ -4,6 +4,9 @@
 # on PulseAudio, the native program on PipeWire, and tonolot.exe under Wine (on PulseAudio). Each
 # tone must play without a dropout. Too long for scripts/test.sh (about 3 to 4 minutes a trial);
 # run it by hand: scripts/load-trials.sh [native-pulseaudio|native-pipewire|wine ...]
+# TONOLOT_LOAD_TRIALS_TIMES=5 runs each trial five times. The servers run as they ship (PipeWire
+# with the settings it takes itself in a virtual machine), and PipeWire is recorded at the
+# recorder's default latency, which leaves the graph's pace to the program (tests/e2e/run.sh).
 # Builds what is missing with the presets (build/linux, build/windows); prints a summary with the
 # dropouts per tone, the longest dropout and how far each stored level ran ahead of the loudness
 # captured at the press. Exits non-zero if any trial fails.
@@ -15,6 +18,14 @@ cd "$root" || exit 1
 
 trials=("$@")
 [ ${#trials[@]} -eq 0 ] && trials=(native-pulseaudio native-pipewire wine)
+times=${TONOLOT_LOAD_TRIALS_TIMES:-1}
+repeated=()
+for trial in "${trials[@]}"; do
+    for ((round = 1; round <= times; round++)); do
+        repeated+=("$trial")
+    done
+done
+trials=("${repeated[@]}")
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -gt 2 ] && jobs=2
 
@@ -33,7 +44,9 @@ windows="$root/build/windows/tonolot.exe"
 mkdir -p "$root/build"
 failed=0
 summary=()
+number=0
 for trial in "${trials[@]}"; do
+    number=$((number + 1))
     case "$trial" in
     native-pulseaudio | native-pipewire)
         program=$native
@@ -50,19 +63,19 @@ for trial in "${trials[@]}"; do
     esac
     server=pulseaudio
     [ "$trial" = native-pipewire ] && server=pipewire
-    log="$root/build/artifacts/load-$trial.log"
+    log="$root/build/artifacts/load-$trial-$number.log"
     mkdir -p "$root/build/artifacts"
     echo
     echo "=== load trial: $trial ($(uptime | sed 's/.*load/load/'))"
     TONOLOT_E2E_LOAD=1 TONOLOT_E2E_SERVER=$server TONOLOT_E2E_SCENARIOS=bcd \
-        "$root/tests/e2e/run.sh" "$program" "$root/build/artifacts/load-$trial" \
+        "$root/tests/e2e/run.sh" "$program" "$root/build/artifacts/load-$trial-$number" \
         "$root/build/e2e-cache" 2>&1 | tee "$log"
     status=${PIPESTATUS[0]}
     [ "$status" -ne 0 ] && failed=$((failed + 1))
-    summary+=("--- $trial: $(tail -n 1 "$log")")
+    summary+=("--- $trial ($number): $(tail -n 1 "$log")")
     while IFS= read -r line; do
         summary+=("    ${line:0:600}")
-    done < <(grep -E 'dropout|stored level agrees' "$log")
+    done < <(grep -E 'dropout|stored level agrees|start delays|restarts|frequency' "$log")
 done
 
 echo

@@ -2,6 +2,7 @@
 
 #include "audio/alsa/AlsaDeviceCalls.h"
 #include "audio/alsa/AlsaOpenResult.h"
+#include "audio/alsa/AlsaTrace.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,17 +10,16 @@
 // The calls of the look-ahead device, opening and dropping. Writing is in AlsaSinkWriting.cpp,
 // the position clock in AlsaSinkClock.cpp.
 //
-// The sizes asked of ALSA: periods of 1024 frames, one buffer of the tones, and room for every
-// slot (16384 frames for the look-ahead device), so that a write is never refused while the
-// device plays. Behind a sound server, ALSA's pulse plugin makes the buffer the server's target
-// length, the period its minimum request (PipeWire asks its graph for a quantum of two), and
-// the buffer minus a period its prebuf: 15360 frames, more than the look-ahead device ever hands
-// over (4096), so a stream that ran dry waits for frames that never come (AlsaSinkClock.cpp
-// restarts it). Smaller sizes were measured against that, with the e2e runs and a tone held up
-// for 300 ms (tests/audio/manual): a buffer of 4096 frames (prebuf 3072) made PulseAudio's
-// stream refuse frames with nothing to play five times in a row where this size does twice;
-// periods of 512 frames brought underruns and holes in the tones there; and on PipeWire neither
-// brought what is stored at a press nearer to what was heard than the spread between runs.
+// The sizes asked of ALSA: periods of 1024 frames (the streamer's buffers) and a buffer of one
+// period per slot: 4096 frames for the look-ahead device, everything it hands over at a time.
+// Behind a sound server, ALSA's pulse plugin makes the buffer the stream's target length and the
+// period its minimum request; both servers then keep a stream's latency near the target length
+// minus two requests. With the former 16384 frames PulseAudio set its sink to 325 ms (its log:
+// "Final latency 394.74 ms = 325.08 ms + 2*23.22 ms + 23.22 ms"), so on a desktop where nothing
+// else plays a tone's first frame sounded a third of a second after its pause; with 4096, 46 ms.
+// PipeWire's quantum stays at its largest (2048 frames) either way. Both servers take a period
+// (4096 bytes) as the stream's prebuf, whatever the buffer. Three periods (a latency of 23 ms)
+// brought underruns and 60 ms holes on PulseAudio even on a calm machine; smaller periods more.
 
 AlsaSink::AlsaSink(std::string name) : AlsaSink(std::move(name), nullptr) {}
 
@@ -49,8 +49,7 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
         return WaveErrorInvalidParam;
     }
     rate = format.samplesPerSec;
-    bufferFrames = std::max<std::uint64_t>(static_cast<std::uint64_t>(slots) * (bytes / FrameBytes),
-                                           4 * PeriodFrames);
+    bufferFrames = static_cast<std::uint64_t>(std::max(slots, 3)) * PeriodFrames;
     if (unsigned result = OpenDevice()) {
         return result;
     }
@@ -96,6 +95,10 @@ unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
     if (slot < 0 || static_cast<std::size_t>(slot) >= slotEnds.size() || bytes > slotBytes ||
         bytes % 4 != 0 || (bytes > 0 && data == nullptr)) {
         return WaveErrorInvalidParam;
+    }
+    if (submitted == heard) {
+        // Nothing left to play: a tone starts (its pause is over), or the frames came late.
+        TraceAlsa("starts: frames from %llu handed over", static_cast<unsigned long long>(heard));
     }
     kept.insert(kept.end(), data, data + bytes);
     submitted += bytes / 4;

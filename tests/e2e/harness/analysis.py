@@ -77,6 +77,7 @@ class Tone:
         self.pieces = [(start, end)]  # first and one past the last non-zero frame of each piece
         self.other_peak = 0  # loudest sample of the other channel within the tone
         self.frequency = None
+        self.frequencies = []  # (first frame, end, frequency) of each span of the tone, in order
         self.growth = None  # fitted amplitude factor per 1024 frames
         self.fits = []  # (start, end, ln amplitude at start, slope per frame) of each piece
         self.origin = None  # frame where the fitted amplitude is that of the first audible buffer
@@ -217,7 +218,9 @@ def _measure(recording, tone):
             tone.fits.append((begin, stop) + fit)
             weighted += fit[1] * count
             weight += count
-        estimates += frequency_estimates(samples, windows, begin)
+        spans = frequency_estimates(samples, windows, begin, spans=True)
+        tone.frequencies += spans
+        estimates += [value for _, _, value in spans]
     if weight:
         tone.growth = math.exp(weighted / weight * WINDOW)
     # A first piece that does not rise (a buffer played again and again) gives no origin.
@@ -285,13 +288,13 @@ def fit_growth(windows, start):
     return (base + slope * start, slope), len(points)
 
 
-def frequency_estimates(samples, windows, start, min_peak=10, span=16384):
+def frequency_estimates(samples, windows, start, min_peak=10, span=16384, spans=False):
     """Frequencies measured over spans of a piece where it is loud enough to time its crossings.
 
     Each span counts the rising zero crossings (a negative sample followed by one that is not)
     and divides the whole cycles between the first and the last by the time between them, with
     the crossing times interpolated between samples. The caller takes the median, which keeps a
-    span with a hole from spoiling the result.
+    span with a hole from spoiling the result. With `spans`: (first frame, end, frequency) each.
     """
     loud = [start + i * WINDOW for i, p in enumerate(windows[:-1]) if p >= min_peak]
     if not loud:
@@ -304,7 +307,7 @@ def frequency_estimates(samples, windows, start, min_peak=10, span=16384):
         if stop - begin >= span // 4 or not estimates:
             value = _crossing_frequency(samples, begin, stop)
             if value:
-                estimates.append(value)
+                estimates.append((begin, stop, value) if spans else value)
         begin = stop
     return estimates
 

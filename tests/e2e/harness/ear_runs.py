@@ -2,6 +2,7 @@
 
 import math
 import os
+import re
 
 import analysis
 import stalls as stalls_module
@@ -29,6 +30,20 @@ LONGEST_PAUSE = 3.3
 # sounding) and one unit of truncation at the lowest levels stored here (20: 3.3 buffers).
 LEAD_BUFFERS = 6
 LAG_BUFFERS = 4.5
+# From a pause's end, when the program hands the sound server a tone's first frame (its audio
+# trace writes the time), until that frame sounds in the recording: at most START_DELAY. The
+# recording's clock is known to CAPTURE_CLOCK only (a frame's time is reckoned from when frames
+# arrive, and the tone's origin from a fit), and the recorder's own lag comes on top: a quantum on
+# PipeWire (2048 frames at most). (The sink's own delay cannot tell it: the pulse plugin reports
+# the frames of a new stream as played within a few ms.)
+START_DELAY = 0.1
+CAPTURE_CLOCK = 0.05
+RECORDER_LAG = 2048 / 48000
+# Each tone's frequency over each span of its length, against the table's.
+FREQUENCY_TOLERANCE = 0.001
+# The audio trace's lines: a tone's first frames handed over, and a stream the sink restarted.
+_STARTS = re.compile(r"tonolot: alsa: \[([0-9.]+)\] starts")
+_RESTARTS = re.compile(r"tonolot: alsa: \[([0-9.]+)\] .*(given them again|opened again)")
 
 class EarRun:
     """What happened in one run: when it began, each press of "Gehört", the tones recorded."""
@@ -216,6 +231,24 @@ def check_tone_shapes(ctx, run, tones):
            "%s: the ten frequencies of the table once each, within 1 %%" % label,
            "measured %s%s" % (", ".join("%.1f" % (t.frequency or 0) for t in tones),
                               "; off: " + ", ".join(off) if off else ""))
+    # Over the whole tone, span by span: a tone played too fast or too slow for a while (a
+    # resampler catching up, frames dropped or doubled) shows in a span of its own.
+    drifting, worst = [], 0.0
+    for tone in tones:
+        if tone.frequency is None:
+            continue
+        nearest, _ = analysis.nearest_table_frequency(tone.frequency, TABLE)
+        # A span with a dropout in it is judged by the dropout check, not here.
+        whole = [f for begin, stop, f in tone.frequencies
+                 if not any(begin < frame + length and frame < stop
+                            for frame, length in tone.dropouts)]
+        spans = [abs(f - nearest) / nearest for f in whole]
+        worst = max([worst] + spans)
+        if not spans or max(spans) > FREQUENCY_TOLERANCE:
+            drifting.append("%d Hz: %s" % (nearest, " ".join("%.2f" % f for f in whole)))
+    report(not drifting, "%s: every tone keeps its frequency within %.1f %% over its whole length"
+           % (label, FREQUENCY_TOLERANCE * 100), "; ".join(drifting))
+    ctx.report.note("%s: largest deviation of a span's frequency %.3f %%" % (label, worst * 100))
     loud_start = ["%.0f Hz starts at %d" % (t.frequency or 0, t.first_peak) for t in tones
                   if t.first_peak > 2]
     report(not loud_start, "%s: every tone rises from silence" % label, "; ".join(loud_start))
@@ -239,6 +272,42 @@ def check_tone_shapes(ctx, run, tones):
            "pauses %s s; %.1f s allowed for the device to start" %
            (", ".join("%.2f" % p if p is not None else "?" for p in pauses),
             ctx.kind.device_start))
+
+
+def start_delays(run, log):
+    """For each tone of a run: seconds from the trace's line for its first frames until the
+    recording has the first of them (five buffers before the fitted origin: the device starts
+    with four silent buffers and the first fill is silent too), or None."""
+    handed = [float(t) for t in _STARTS.findall(log)]
+    delays = []
+    for tone in run.tones:
+        before = [t for t in handed if tone and t <= run.capture.time_of(tone.start)]
+        if not before or tone.origin is None:
+            delays.append(None)
+            continue
+        delays.append(run.capture.time_of(tone.origin - 5 * analysis.WINDOW) - before[-1])
+    return delays
+
+
+def check_starts(ctx, session, run):
+    """Each tone starts when its pause ends, and the sink never restarts its stream."""
+    if not ctx.kind.traces_starts:
+        return
+    log = session.program.log_text("utf-8")
+    delays = start_delays(run, log)
+    allowed = START_DELAY + CAPTURE_CLOCK + (RECORDER_LAG if ctx.sound_server == "pipewire"
+                                             else 0.0)
+    shown = " ".join("?" if d is None else "%.0f" % (d * 1000) for d in delays)
+    ctx.check(all(d is not None and d <= allowed for d in delays),
+              "%s: every tone's first frame sounds within %.0f ms of its pause's end (%.0f ms "
+              "allowed for the recording's clock and the recorder)"
+              % (run.label, START_DELAY * 1000, (allowed - START_DELAY) * 1000),
+              "start delays %s ms" % shown)
+    ctx.report.note("%s: start delays %s ms" % (run.label, shown))
+    begin, end = run.capture.time_of(run.start_frame), run.capture.time_of(run.end_frame)
+    restarts = [float(t) for t, _ in _RESTARTS.findall(log) if begin <= float(t) <= end]
+    ctx.check(not restarts, "%s: the sink never restarts its stream" % run.label,
+              "restarted at %s s into the run" % ", ".join("%.2f" % (t - begin) for t in restarts))
 
 
 def check_unheard(ctx, run):

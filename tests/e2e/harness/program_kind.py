@@ -17,6 +17,9 @@ class WineKind:
     # What Wine needs to start a freshly opened device, on top of the longest pause, measured
     # with the harness probe under load.
     device_start = 0.5
+    # Whether the program's audio trace tells when each tone's frames were handed to the sound
+    # server (TONOLOT_TRACE_AUDIO), for the start delay.
+    traces_starts = False
     # Without a sound server waveOutOpen fails with MMSYSERR_BADDEVICEID (2), shown as 2 - 32.
     no_server_cause = "Wine's code without a sound server, 2,"
     # Tab's order is the dialog template's; the focus starts on its first control.
@@ -50,6 +53,7 @@ class NativeKind:
     start_timeout = 30
     # ALSA starts at once; a little for the capture and the sound server's own latency.
     device_start = 0.3
+    traces_starts = True
     # ALSA fails to open "default" (no pulse server: no card to fall back to); the program shows
     # it as the Windows program shows Wine's code.
     no_server_cause = "ALSA's error without a sound server"

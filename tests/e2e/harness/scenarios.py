@@ -33,8 +33,8 @@ import chart
 import children
 import desktop
 from capture import Capture
-from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_stored_levels,
-                      check_unheard, ear_run)
+from ear_runs import (LEFT_THRESHOLDS, RIGHT_THRESHOLDS, EarRun, check_run, check_starts,
+                      check_stored_levels, check_unheard, ear_run)
 from installed import scenario_p
 from held_run import scenario_h
 from hung_server import scenario_i
@@ -57,7 +57,8 @@ def runs_and_storing(ctx):
     # the data file of an earlier run into the same artifact folder).
     folder = ctx.folder("a", fresh="a" not in ctx.chosen
                         or not os.path.exists(os.path.join(ctx.artifacts, "a")))
-    session = Session(ctx, folder, "program-runs.log")
+    session = Session(ctx, folder, "program-runs.log",
+                      {"TONOLOT_TRACE_AUDIO": "1"} if ctx.kind.traces_starts else None)
     saved = None
     try:
         with fail_on_exception(ctx.report, "b: left run"):
@@ -72,10 +73,12 @@ def runs_and_storing(ctx):
             ctx.runs["b"] = EarRun("b", 0, LEFT_THRESHOLDS)
             ear_run(ctx, session, ctx.runs["b"], "start_left")
             check_run(ctx, session, ctx.runs["b"])
+            check_starts(ctx, session, ctx.runs["b"])
         with fail_on_exception(ctx.report, "c: right run"):
             ctx.runs["c"] = EarRun("c", 1, RIGHT_THRESHOLDS)
             ear_run(ctx, session, ctx.runs["c"], "start_right")
             check_run(ctx, session, ctx.runs["c"])
+            check_starts(ctx, session, ctx.runs["c"])
             check_unheard(ctx, ctx.runs["c"])
             # The chart after both runs, kept for f.
             ctx.chart_shot = os.path.join(ctx.artifacts, "f-chart.png")
