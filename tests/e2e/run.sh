@@ -14,8 +14,8 @@
 # TONOLOT_E2E_SERVER=pipewire plays through PipeWire (with WirePlumber and pipewire-pulse)
 # instead of PulseAudio; TONOLOT_E2E_LOAD=1 keeps every core busy (stress-ng) meanwhile.
 # TONOLOT_E2E_RECORD_LATENCY=MS|default: the latency the recorder of the sink asks for
-# (harness/capture.py): 10 on PulseAudio; 100 on PipeWire, above its largest quantum, so that
-# the program's own stream sets the graph's pace, as on a desktop where nothing records.
+# (harness/capture.py), 10 by default; on PipeWire 100 lets the program's own stream set the
+# graph's pace, as on a desktop where nothing records (see the README for what that shows).
 # TONOLOT_E2E_WM=openbox puts that window manager on the display, as on a desktop (without it
 # the display has none; Wine's windows then take 2 s longer to close).
 # The second form checks the harness itself on its own small probe program (tests/e2e/probe).
@@ -27,11 +27,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=tests/e2e/sound-server.sh
 . "$here/sound-server.sh"
 server="${TONOLOT_E2E_SERVER:-pulseaudio}"
-if [ "$server" = pipewire ]; then
-    export TONOLOT_E2E_RECORD_LATENCY="${TONOLOT_E2E_RECORD_LATENCY:-100}"
-else
-    export TONOLOT_E2E_RECORD_LATENCY="${TONOLOT_E2E_RECORD_LATENCY:-10}"
-fi
+export TONOLOT_E2E_RECORD_LATENCY="${TONOLOT_E2E_RECORD_LATENCY:-10}"
 if [ $# -lt 2 ]; then
     echo "usage: $0 PATH_TO_tonolot.exe|PATH_TO_NATIVE_tonolot|--probe ARTIFACT_DIR" \
         "[WINEPREFIX_CACHE_DIR]" >&2

@@ -10,16 +10,17 @@
 // The calls of the look-ahead device, opening and dropping. Writing is in AlsaSinkWriting.cpp,
 // the position clock in AlsaSinkClock.cpp.
 //
-// The sizes asked of ALSA: periods of 1024 frames (the streamer's buffers) and a buffer of one
-// period per slot: 4096 frames for the look-ahead device, everything it hands over at a time.
-// Behind a sound server, ALSA's pulse plugin makes the buffer the stream's target length and the
-// period its minimum request; both servers then keep a stream's latency near the target length
-// minus two requests. With the former 16384 frames PulseAudio set its sink to 325 ms (its log:
-// "Final latency 394.74 ms = 325.08 ms + 2*23.22 ms + 23.22 ms"), so on a desktop where nothing
-// else plays a tone's first frame sounded a third of a second after its pause; with 4096, 46 ms.
-// PipeWire's quantum stays at its largest (2048 frames) either way. Both servers take a period
-// (4096 bytes) as the stream's prebuf, whatever the buffer. Three periods (a latency of 23 ms)
-// brought underruns and 60 ms holes on PulseAudio even on a calm machine; smaller periods more.
+// The sizes asked of ALSA: periods of 1024 frames, one buffer of the tones, and room for every
+// slot (16384 frames for the look-ahead device), so that a write is never refused while the
+// device plays. Behind a sound server, ALSA's pulse plugin makes the buffer the stream's target
+// length and the period its minimum request; both servers' logs show a period (4096 bytes) as
+// the stream's prebuf, whatever the buffer. A stream that stands still (AlsaSinkClock.cpp
+// restarts it) comes from the plugin's delay running slow between rare timing updates (see the
+// performance notes, "The servers as they ship"). Smaller sizes were measured: a buffer of 4096
+// frames made PulseAudio's stream refuse frames with nothing to play more often and brought an
+// underrun on a calm machine, periods of 512 frames holes in the tones; on PipeWire neither kept
+// the stream from standing still. The price of this size: where no other stream sets a lower
+// latency, PulseAudio sets its sink to about 325 ms.
 
 AlsaSink::AlsaSink(std::string name) : AlsaSink(std::move(name), nullptr) {}
 
@@ -49,7 +50,8 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
         return WaveErrorInvalidParam;
     }
     rate = format.samplesPerSec;
-    bufferFrames = static_cast<std::uint64_t>(std::max(slots, 3)) * PeriodFrames;
+    bufferFrames = std::max<std::uint64_t>(static_cast<std::uint64_t>(slots) * (bytes / FrameBytes),
+                                           4 * PeriodFrames);
     if (unsigned result = OpenDevice()) {
         return result;
     }

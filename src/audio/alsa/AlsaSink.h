@@ -51,13 +51,11 @@ class AlsaSink : public PcmSink {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The period asked of ALSA, the streamer's buffer; the buffer is a period per slot
-    // (AlsaSink.cpp).
+    // The period asked of ALSA; the buffer has room for every slot (see AlsaSink.cpp).
     static constexpr snd_pcm_uframes_t PeriodFrames = 1024;
     static constexpr auto TroubleLimit = std::chrono::milliseconds(500);
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
-    static constexpr auto NudgeLimit = std::chrono::milliseconds(100);
     static constexpr auto IdleLimit = std::chrono::milliseconds(100);
 
     explicit AlsaSink(std::string deviceName = "default");
@@ -133,7 +131,6 @@ private:
     Clock::time_point progressAt; // when the device's position last grew, or it held nothing
     Clock::time_point fedAt;      // when the device last took frames or was prepared
     std::int64_t reached = 0;     // the furthest position it reported since it held nothing
-    bool nudged = false;          // all but a period taken as heard since the position last grew
     std::uint64_t written = 0;    // frames ALSA has taken
     std::uint64_t heard = 0;
     std::uint64_t submitted = 0; // frames submitted, written or not

@@ -9,26 +9,25 @@
 // The position clock: how many of the frames written have been heard.
 //
 // The device tells it by its delay: the frames written minus the delay have left the speaker.
-// Three things keep that honest:
+// Two things keep that honest:
 // - A delay larger than what was written is the device's own latency before anything was
 //   heard, and a negative one (some devices after running dry) means nothing is left: the
 //   frames heard are clamped to 0 .. written and never go back.
-// - Behind a sound server, ALSA's pulse plugin reckons the delay from its stream's timing, which
-//   it asks the server for ever more rarely (on PipeWire not once from 0.3 s to 3.1 s into a
-//   tone) and interpolates meanwhile. On PipeWire about 3 s into a stream the server's stream
-//   ran dry (its log: `UNDERFLOW`, 684 frames queued, `playing:0`), waited for a period more (its
-//   prebuf), and asked for no frames; the delay still counted the frames it had played as
-//   unheard, so no slot finished and the look-ahead device handed over nothing.
-// - A device may report a stream as running and hold frames it does not play. A position that
-// stands still for NudgeLimit while the device holds more than a period breaks
-//   that: all but the last period count as heard, the look-ahead device hands its next buffers
-//   over, and the server plays on. A server that still plays none of what it holds, or a
-//   device that takes no frames with nothing to play (AlsaSinkWriting.cpp), is not waited for
-//   by the look-ahead device's watch: judged by the delay, no slot finishes, so the watch would
-//   report the stall. A device whose position (written minus delay) has not moved for StuckLimit
-//   while it holds frames is dropped, prepared (the plugin opens a new stream, which starts with
-//   the first frame written) and given the frames not heard again. A server that hangs in the
-//   drop keeps the look-ahead thread there, and the watch reports it.
+// - A device may report a stream as running and hold frames it does not play. Behind a sound
+//   server, a stream that ran dry waits for its prebuf (a period) before it plays again, while
+//   the look-ahead device waits for one buffer to be heard before it gives another. ALSA's pulse
+//   plugin reckons the delay between rare timing updates (on PipeWire none from 0.3 s to 3.1 s
+//   into a stream), and a delay that ran slow counts frames the server played as unheard: the
+//   two then wait for each other. PulseAudio reports a delay of 0 meanwhile and takes no frames:
+//   the sink closes the handle after StallLimit and opens it again (AlsaSinkWriting.cpp). On
+//   PipeWire the stream stays open and running, its delay put and no buffer coming back: the
+//   sink never closed it, as it still held frames to play. The sink
+//   does not pretend progress then: judged by the delay, no slot finishes, so the look-ahead
+//   device's watch reports the stall. Nor does it wait for the watch: a device whose position
+//   (written minus delay) has not moved for StuckLimit while it holds frames is dropped, prepared
+//   (the plugin opens a new stream, which starts with the first frame written) and given the frames
+//   not heard again. A server that hangs in the drop keeps the look-ahead thread there, and the
+//   watch reports it.
 
 std::uint64_t AlsaSink::Heard() {
     switch (state) {
@@ -88,14 +87,6 @@ void AlsaSink::WatchProgress(std::int64_t position) {
     if (position > reached || heard >= written) {
         reached = std::max(reached, position);
         progressAt = now;
-        nudged = false;
-        return;
-    }
-    if (!nudged && now - progressAt >= NudgeLimit && written - heard > periodFrames) {
-        nudged = true;
-        TraceAlsa("holds frames %llu..%llu and plays none: all but a period taken as heard",
-                  static_cast<unsigned long long>(heard), static_cast<unsigned long long>(written));
-        heard = written - periodFrames;
         return;
     }
     if (now - progressAt >= StuckLimit) {

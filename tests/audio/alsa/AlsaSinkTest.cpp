@@ -24,9 +24,8 @@ struct SinkOnFake {
     FakeAlsaCalls* device = new FakeAlsaCalls;
     AlsaSink sink{"fake", std::unique_ptr<AlsaCalls>(device)};
 
-    explicit SinkOnFake(bool canPause = true, bool prebuffers = false) {
+    explicit SinkOnFake(bool canPause = true) {
         device->canPause = canPause;
-        device->prebuffers = prebuffers;
         EXPECT_EQ(sink.Open(CdFormat, 4, 16384), WaveOk);
     }
 
@@ -90,32 +89,6 @@ TEST(AlsaSinkClock, ADeviceLeftEmptyPastIdleLimitIsPreparedAnewBeforeTheNextFram
     EXPECT_TRUE(fake.Called("Prepare"));
     EXPECT_EQ(fake.Stamps(), (std::vector<int>{1, 2}));
     EXPECT_FALSE(fake.sink.Finished(1)) << "the new frames are still in the device";
-}
-
-TEST(AlsaSinkStall, AServerStreamThatRanDryGetsTheFramesItWaitsFor) {
-    // It ran dry and waits for a period more (its prebuf), while the plugin's delay still counts
-    // everything written as unplayed: after NudgeLimit all but a period counts as heard, the
-    // slots come back, and what the look-ahead device hands over next gets it playing again.
-    SinkOnFake fake(true, true);
-    for (int slot = 0; slot < 4; ++slot) {
-        fake.Submit(slot, static_cast<std::int16_t>(slot + 1));
-    }
-    fake.device->latency = 5000;
-    fake.device->Play(4 * SlotFrames);
-    const auto began = Steady::now();
-    while (!fake.sink.Finished(2) && Steady::now() - began < 1s) {
-        EXPECT_FALSE(fake.sink.Finished(0));
-        fake.sink.Wait(10);
-    }
-    EXPECT_GE(Steady::now() - began, AlsaSink::NudgeLimit);
-    EXPECT_LT(Steady::now() - began, AlsaSink::StuckLimit);
-    EXPECT_FALSE(fake.sink.Finished(3)) << "the last period may still sound";
-    for (int slot = 0; slot < 3; ++slot) {
-        fake.Submit(slot, static_cast<std::int16_t>(slot + 5));
-    }
-    fake.device->Play(SlotFrames);
-    EXPECT_EQ(fake.device->held, 2 * SlotFrames) << "it plays again";
-    EXPECT_FALSE(fake.Called("Drop"));
 }
 
 TEST(AlsaSinkRecovery, AnUnderrunOrASuspendLosesWhatTheDeviceHeldAndPlaysOn) {
@@ -190,15 +163,17 @@ TEST(AlsaSinkStall, ADeviceThatStopsPlayingFinishesNoSlotAndIsGivenItsFramesAgai
     const auto began = Steady::now();
     while (Steady::now() - began < AlsaSink::StuckLimit + 150ms) {
         const auto call = Steady::now();
-        EXPECT_FALSE(fake.sink.Finished(3)); // the rest counts as heard after NudgeLimit
+        EXPECT_FALSE(fake.sink.Finished(0));
         fake.sink.Wait(20);
         ASSERT_LT(Steady::now() - call, 200ms);
     }
-    // It was dropped and given the frames not heard again: the last period, slot 3.
+    // It was dropped and given the frames not heard again, in order.
     EXPECT_TRUE(fake.Called("Drop"));
-    EXPECT_EQ(fake.Stamps(), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_GE(fake.device->written.size(), 5 * SlotFrames);
-    EXPECT_EQ(fake.device->written.back(), 4);
+    const std::vector<int> stamps = fake.Stamps();
+    ASSERT_GE(stamps.size(), 8u);
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+        EXPECT_EQ(stamps[i], static_cast<int>(i % 4) + 1) << i;
+    }
     // Once it plays again, the slots finish.
     fake.device->Play(4 * SlotFrames);
     EXPECT_TRUE(fake.sink.Finished(3));

@@ -11,9 +11,6 @@
 // A PCM behind the AlsaCalls seam that plays only when the test says so (Play), holds at most
 // `room` frames, reports as its delay what it holds plus `latency`, and fails as told. It keeps
 // the left sample of every frame written, in order, so a test sees what was written again.
-// With `prebuffers` it stands for ALSA's pulse plugin and its server: room for the buffer asked
-// for, and a stream that ran dry plays again only once it holds a period (the prebuf both
-// servers set); a new stream (prepared, recovered) starts with its first frames.
 // Used from one thread: the test's, through the sink.
 class FakeAlsaCalls : public AlsaCalls {
 public:
@@ -24,7 +21,6 @@ public:
     bool canPause = true;
     std::vector<snd_pcm_sframes_t> writeErrors; // returned by the next writes, first first
     int delayError = 0;
-    bool prebuffers = false;
 
     // Seen by the test.
     snd_pcm_state_t state = SND_PCM_STATE_OPEN;
@@ -34,14 +30,8 @@ public:
     int opens = 0;
     bool open = false;
 
-    // The device plays `frames` of what it holds, unless it waits for its prebuf.
-    void Play(std::uint64_t frames) {
-        if (ranDry && held < prebuf) {
-            return;
-        }
-        held -= std::min(held, frames);
-        ranDry = prebuffers && held == 0;
-    }
+    // The device plays `frames` of what it holds.
+    void Play(std::uint64_t frames) { held -= std::min(held, frames); }
 
     int Open(snd_pcm_t** pcm, const char*) override {
         calls.push_back("Open");
@@ -55,11 +45,6 @@ public:
     }
     int Configure(snd_pcm_t*, AlsaSetup& setup) override {
         setup.canPause = canPause;
-        if (prebuffers) {
-            room = setup.buffer;
-            prebuf = setup.period;
-        }
-        ranDry = false;
         state = SND_PCM_STATE_PREPARED;
         held = 0;
         return 0;
@@ -102,14 +87,12 @@ public:
     int Prepare(snd_pcm_t*) override {
         calls.push_back("Prepare");
         held = 0;
-        ranDry = false;
         state = SND_PCM_STATE_PREPARED;
         return 0;
     }
     int Recover(snd_pcm_t*, int error) override {
         calls.push_back("Recover " + std::to_string(error));
         held = 0;
-        ranDry = false;
         state = SND_PCM_STATE_PREPARED;
         return 0;
     }
@@ -122,6 +105,4 @@ public:
 
 private:
     int token = 0;
-    std::uint64_t prebuf = 0;
-    bool ranDry = false;
 };
