@@ -14,12 +14,11 @@ def recorder_command(latency, sink):
     ("default": asking for none, so the server's 2 s hold the recording 1.7 s back, too late to
     answer a tone by it).
 
-    PulseAudio's null sink takes the 10 ms of PulseAudio runs without a change in the program's
-    stream. On PipeWire a recorder's latency is a request for the graph's quantum, which the
-    smallest request of all streams sets: 10 ms would pace the program's stream by the recorder,
-    as on no listener's desktop. PipeWire runs ask for 100 ms (pw-record's default), above the
-    largest quantum PipeWire allows (2048 frames, 43 ms): the program's own stream sets the pace,
-    as with no recorder at all.
+    PulseAudio's null sink takes 10 ms without a change in the program's stream. On PipeWire a
+    recorder's latency is a request for the graph's quantum, which the smallest request of all
+    streams sets: 10 ms (run.sh's default) paces the program's stream by the recorder, as on no
+    listener's desktop; 100 ms (pw-record's default) lies above the largest quantum PipeWire
+    allows (2048 frames, 43 ms), so the program's own stream sets the pace, as with no recorder.
     """
     command = ["parec", "-d", sink + ".monitor", "--format=s16le", "--rate=44100",
                "--channels=2"]
