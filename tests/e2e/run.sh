@@ -147,6 +147,8 @@ cleanup() {
     fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
+    # The servers' own logs stay with the artifacts: a hole in a tone may be told there.
+    mkdir -p "$artifacts/server-logs" && cp "$work"/*.log "$artifacts/server-logs/" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -57,9 +57,11 @@ unsigned AlsaSink::Open(const WaveFormat& format, int slots, std::uint32_t bytes
     }
     Enter(AlsaSinkEvent::Opened);
     slotBytes = bytes;
+    lookaheadFrames = static_cast<std::uint64_t>(slots) * (bytes / FrameBytes);
     troubleSince.reset();
     refusedSince.reset();
     progressAt = Clock::now();
+    running.Forget(); // the reports start afresh
     written = heard = submitted = keptFrom = 0;
     kept.clear();
     kept.reserve(static_cast<std::size_t>(slots) * bytes);
@@ -98,10 +100,18 @@ unsigned AlsaSink::Submit(int slot, const char* data, std::uint32_t bytes) {
         bytes % 4 != 0 || (bytes > 0 && data == nullptr)) {
         return WaveErrorInvalidParam;
     }
+    const Clock::time_point now = Clock::now();
     if (submitted == heard) {
         // Nothing left to play: a tone starts (its pause is over), or the frames came late.
         TraceAlsa("starts: frames from %llu handed over", static_cast<unsigned long long>(heard));
+    } else if (now - submittedAt > LateLimit) {
+        const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(now - submittedAt);
+        TraceAlsa("late: %lld ms after the frames before; heard %llu, written %llu, reported %lld",
+                  static_cast<long long>(late.count()), static_cast<unsigned long long>(heard),
+                  static_cast<unsigned long long>(written),
+                  static_cast<long long>(reportedPosition));
     }
+    submittedAt = now;
     kept.insert(kept.end(), data, data + bytes);
     submitted += bytes / 4;
     slotEnds[static_cast<std::size_t>(slot)] = submitted;
@@ -153,6 +163,7 @@ unsigned AlsaSink::Restart() {
     }
     Enter(AlsaSinkEvent::Restarted);
     progressAt = Clock::now();
+    running.Forget(); // the reports start afresh
     Pump();
     return WaveOk;
 }
@@ -167,6 +178,7 @@ unsigned AlsaSink::Reset() {
     troubleSince.reset();
     refusedSince.reset();
     progressAt = Clock::now();
+    running.Forget(); // the reports start afresh
     // Everything submitted counts as heard, whether ALSA had it or not.
     written = heard = keptFrom = submitted;
     kept.clear();
@@ -240,6 +252,7 @@ void AlsaSink::Rewind() {
     Drop();
     written = heard;
     progressAt = Clock::now();
+    running.Forget(); // the reports start afresh
 }
 
 void AlsaSink::CloseHandle() {

@@ -4,6 +4,7 @@
 #include "audio/alsa/AlsaCalls.h"
 #include "audio/alsa/AlsaSinkState.h"
 #include "audio/alsa/AudioThreadPriority.h"
+#include "audio/alsa/RunningPosition.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -22,8 +23,9 @@
 // submitted before and hands ALSA as much as it takes; what it did not take is kept and written
 // as room frees up (on the next call of Submit, Finished or Wait). A slot has finished once the
 // frames heard reach the slot's end (the position clock, AlsaSinkClock.cpp): the frames written
-// minus the device's delay, never going back. So the look-ahead device fills a buffer when the
-// one before the four with ALSA has been heard, as with winmm, and a device that stops playing
+// minus the device's delay, reckoned on by the clock where the delay runs slow, never going
+// back. So the look-ahead device fills a buffer when the one before the four with ALSA has been
+// heard, as with winmm, and a device that stops playing
 // lets no slot finish: the look-ahead device's watch sees no progress.
 //
 // What the sink is doing is one AlsaSinkState; every change of it goes through Enter.
@@ -57,6 +59,8 @@ public:
     static constexpr auto StallLimit = std::chrono::milliseconds(100);
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
     static constexpr auto IdleLimit = std::chrono::milliseconds(100);
+    // A slot handed over this long after the one before, within a tone, is traced.
+    static constexpr auto LateLimit = std::chrono::milliseconds(40);
 
     explicit AlsaSink(std::string deviceName = "default");
     AlsaSink(std::string deviceName, std::unique_ptr<AlsaCalls> calls);
@@ -128,10 +132,14 @@ private:
     bool canPause = false;
     std::optional<Clock::time_point> troubleSince; // unexpected errors since
     std::optional<Clock::time_point> refusedSince; // no room, with nothing left to play, since
-    Clock::time_point progressAt; // when the device's position last grew, or it held nothing
-    Clock::time_point fedAt;      // when the device last took frames or was prepared
-    std::int64_t reached = 0;     // the furthest position it reported since it held nothing
-    std::uint64_t written = 0;    // frames ALSA has taken
+    Clock::time_point progressAt;      // when the device's position last grew, or it held nothing
+    Clock::time_point fedAt;           // when the device last took frames or was prepared
+    std::int64_t reached = 0;          // the furthest position it reported since it held nothing
+    RunningPosition running;           // the reported position reckoned on by the clock
+    std::int64_t reportedPosition = 0; // the device's last report: written minus the delay
+    Clock::time_point submittedAt;     // the last Submit, for the trace
+    std::uint64_t lookaheadFrames = 0; // every slot's frames: the most it may run ahead
+    std::uint64_t written = 0;         // frames ALSA has taken
     std::uint64_t heard = 0;
     std::uint64_t submitted = 0; // frames submitted, written or not
     std::uint64_t keptFrom = 0;  // first frame of `kept`

@@ -9,7 +9,13 @@
 // The position clock: how many of the frames written have been heard.
 //
 // The device tells it by its delay: the frames written minus the delay have left the speaker.
-// Two things keep that honest:
+// Three things keep that honest:
+// - ALSA's pulse plugin interpolates its delay between the server's timing updates, and on
+//   PipeWire it ran a few per cent slow for seconds, or jumped back by about 100 ms, while the
+//   server played on: the frames counted as heard fell behind, the look-ahead device handed its
+//   buffers over late and the server's queue ran dry (holes of 15-20 ms, and the stand-still
+//   below). So the report is reckoned on by the clock while it keeps moving, never more than
+//   the look-ahead's frames past it (RunningPosition.h).
 // - A delay larger than what was written is the device's own latency before anything was
 //   heard, and a negative one (some devices after running dry) means nothing is left: the
 //   frames heard are clamped to 0 .. written and never go back.
@@ -75,10 +81,13 @@ std::uint64_t AlsaSink::HeardFromDevice() {
         return heard;
     }
     troubleSince.reset();
-    const std::uint64_t inDevice = static_cast<std::uint64_t>(
-        std::clamp<snd_pcm_sframes_t>(delay, 0, static_cast<snd_pcm_sframes_t>(written)));
-    heard = std::max(heard, written - inDevice);
-    WatchProgress(static_cast<std::int64_t>(written) - delay);
+    const std::int64_t reported = static_cast<std::int64_t>(written) - delay;
+    reportedPosition = reported;
+    const std::int64_t position =
+        running.Reckon(reported, Clock::now(), rate, static_cast<std::int64_t>(lookaheadFrames));
+    heard = std::max(heard, static_cast<std::uint64_t>(std::clamp<std::int64_t>(
+                                position, 0, static_cast<std::int64_t>(written))));
+    WatchProgress(reported);
     return heard;
 }
 

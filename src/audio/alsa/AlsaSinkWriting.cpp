@@ -74,6 +74,7 @@ bool AlsaSink::WriteBacklog() {
             // The device held nothing: its time to play starts now, from wherever it reports
             // (a delay past what was written is its latency, not a stop).
             progressAt = Clock::now();
+            running.Forget(); // the reports start afresh
             reached = INT64_MIN;
         }
         written += static_cast<std::uint64_t>(taken);
@@ -113,6 +114,7 @@ void AlsaSink::Recover(int error) {
     Prepared(result);
     heard = std::max(heard, written); // run dry or lost: heard either way
     progressAt = Clock::now();
+    running.Forget(); // the reports start afresh
 }
 
 void AlsaSink::Trouble(int error) {
