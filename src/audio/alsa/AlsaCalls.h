@@ -36,4 +36,6 @@ public:
     virtual int Pause(snd_pcm_t* pcm, int enable) = 0;
     // Whether the device reports room for frames now: its poll descriptors, without waiting.
     virtual bool Writable(snd_pcm_t* pcm) = 0;
+    // snd_pcm_avail: the room for frames now, as the device last told it.
+    virtual snd_pcm_sframes_t Avail(snd_pcm_t* pcm) = 0;
 };

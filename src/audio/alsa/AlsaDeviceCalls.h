@@ -24,4 +24,5 @@ public:
     int Recover(snd_pcm_t* pcm, int error) override { return snd_pcm_recover(pcm, error, 1); }
     int Pause(snd_pcm_t* pcm, int enable) override { return snd_pcm_pause(pcm, enable); }
     bool Writable(snd_pcm_t* pcm) override;
+    snd_pcm_sframes_t Avail(snd_pcm_t* pcm) override { return snd_pcm_avail(pcm); }
 };

@@ -87,6 +87,7 @@ unsigned AlsaSink::OpenDevice() {
     pcm = opened;
     fedAt = Clock::now();
     periodFrames = setup.period > 0 ? setup.period : PeriodFrames;
+    givenBuffer = setup.buffer;
     canPause = setup.canPause;
     return WaveOk;
 }

@@ -60,7 +60,7 @@ public:
     static constexpr auto StuckLimit = std::chrono::milliseconds(300);
     static constexpr auto IdleLimit = std::chrono::milliseconds(100);
     // A slot handed over this long after the one before, within a tone, is traced.
-    static constexpr auto LateLimit = std::chrono::milliseconds(40);
+    static constexpr auto LateLimit = std::chrono::milliseconds(75);
 
     explicit AlsaSink(std::string deviceName = "default");
     AlsaSink(std::string deviceName, std::unique_ptr<AlsaCalls> calls);
@@ -128,6 +128,7 @@ private:
     unsigned rate = 0;
     std::uint64_t bufferFrames = 0; // asked for
     std::uint64_t periodFrames = 0; // given
+    std::uint64_t givenBuffer = 0;  // given
     std::uint32_t slotBytes = 0;
     bool canPause = false;
     std::optional<Clock::time_point> troubleSince; // unexpected errors since

@@ -9,13 +9,18 @@
 // The position clock: how many of the frames written have been heard.
 //
 // The device tells it by its delay: the frames written minus the delay have left the speaker.
-// Three things keep that honest:
+// Four things keep that honest:
 // - ALSA's pulse plugin interpolates its delay between the server's timing updates, and on
 //   PipeWire it ran a few per cent slow for seconds, or jumped back by about 100 ms, while the
 //   server played on: the frames counted as heard fell behind, the look-ahead device handed its
 //   buffers over late and the server's queue ran dry (holes of 15-20 ms, and the stand-still
 //   below). So the report is reckoned on by the clock while it keeps moving, never more than
 //   the look-ahead's frames past it (RunningPosition.h).
+// - Nor past what the device took: its room (snd_pcm_avail) tells how much of what was written
+//   it still holds; behind a sound server, what the server has not asked for again, which
+//   follows what it played to within its request size. Reckoned on alone, the frames counted
+//   as heard ran up to 6 buffers ahead of the ear on PipeWire, and a press would have stored a
+//   level that had not sounded yet.
 // - A delay larger than what was written is the device's own latency before anything was
 //   heard, and a negative one (some devices after running dry) means nothing is left: the
 //   frames heard are clamped to 0 .. written and never go back.
@@ -83,8 +88,17 @@ std::uint64_t AlsaSink::HeardFromDevice() {
     troubleSince.reset();
     const std::int64_t reported = static_cast<std::int64_t>(written) - delay;
     reportedPosition = reported;
-    const std::int64_t position =
+    std::int64_t position =
         running.Reckon(reported, Clock::now(), rate, static_cast<std::int64_t>(lookaheadFrames));
+    const snd_pcm_sframes_t room = alsa->Avail(pcm);
+    if (room >= 0 && givenBuffer > 0) {
+        // Never past what the device took: the frames written minus those its room says it
+        // still holds (behind a sound server, what the server has not asked for again).
+        const std::int64_t holds =
+            static_cast<std::int64_t>(givenBuffer) -
+            std::min<std::int64_t>(room, static_cast<std::int64_t>(givenBuffer));
+        position = std::min(position, static_cast<std::int64_t>(written) - holds);
+    }
     heard = std::max(heard, static_cast<std::uint64_t>(std::clamp<std::int64_t>(
                                 position, 0, static_cast<std::int64_t>(written))));
     WatchProgress(reported);

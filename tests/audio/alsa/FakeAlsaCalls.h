@@ -45,6 +45,7 @@ public:
     }
     int Configure(snd_pcm_t*, AlsaSetup& setup) override {
         setup.canPause = canPause;
+        setup.buffer = room;
         state = SND_PCM_STATE_PREPARED;
         held = 0;
         return 0;
@@ -102,6 +103,9 @@ public:
         return 0;
     }
     bool Writable(snd_pcm_t*) override { return held < room; }
+    snd_pcm_sframes_t Avail(snd_pcm_t*) override {
+        return static_cast<snd_pcm_sframes_t>(room - std::min<std::uint64_t>(held, room));
+    }
 
 private:
     int token = 0;
