@@ -91,7 +91,7 @@ class WineProgram(Program):
         # As scripts/run.sh does for Wine: Wine 8's sound driver keeps about 30 ms in the sound
         # server, fed by an ordinary thread, so a busy machine makes it run dry (see
         # docs/performance.md, "Where Wine's dropouts arise"). Only Wine gets it, not the capture.
-        environment.setdefault("PULSE_LATENCY_MSEC", os.environ.get("TONOLOT_E2E_WINE_LATENCY", "60"))
+        environment.setdefault("PULSE_LATENCY_MSEC", os.environ.get("TONOLOT_E2E_WINE_LATENCY", "90"))
         super().__init__(["wine", os.path.basename(exe_path)], os.path.dirname(exe_path),
                          log_path, environment, os.path.basename(exe_path))
 
