@@ -25,8 +25,8 @@
 // frames heard reach the slot's end (the position clock, AlsaSinkClock.cpp): the frames written
 // minus the device's delay, reckoned on by the clock where the delay runs slow, never going
 // back. So the look-ahead device fills a buffer when the one before the four with ALSA has been
-// heard, as with winmm, and a device that stops playing
-// lets no slot finish: the look-ahead device's watch sees no progress.
+// heard, as with winmm, and a device that stops playing lets no slot finish: the look-ahead
+// device's watch sees no progress.
 //
 // What the sink is doing is one AlsaSinkState; every change of it goes through Enter.
 // - An underrun (-EPIPE) is recovered with snd_pcm_recover, a suspend (-ESTRPIPE) by preparing
