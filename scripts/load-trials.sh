@@ -5,8 +5,8 @@
 # tone must play without a dropout. Too long for scripts/test.sh (about 3 to 4 minutes a trial);
 # run it by hand: scripts/load-trials.sh [native-pulseaudio|native-pipewire|wine ...]
 # TONOLOT_LOAD_TRIALS_TIMES=5 runs each trial five times. The servers run as they ship (PipeWire
-# with the settings it takes itself in a virtual machine), and PipeWire is recorded at the
-# recorder's default latency, which leaves the graph's pace to the program (tests/e2e/run.sh).
+# with the settings it takes itself in a virtual machine), and PipeWire is recorded at 100 ms,
+# above its largest quantum, which leaves the graph's pace to the program (tests/e2e/run.sh).
 # Builds what is missing with the presets (build/linux, build/windows); prints a summary with the
 # dropouts per tone, the longest dropout and how far each stored level ran ahead of the loudness
 # captured at the press. Exits non-zero if any trial fails.
@@ -61,13 +61,14 @@ for trial in "${trials[@]}"; do
         exit 2
         ;;
     esac
-    server=pulseaudio
-    [ "$trial" = native-pipewire ] && server=pipewire
+    server=pulseaudio latency=10
+    [ "$trial" = native-pipewire ] && server=pipewire latency=100
     log="$root/build/artifacts/load-$trial-$number.log"
     mkdir -p "$root/build/artifacts"
     echo
     echo "=== load trial: $trial ($(uptime | sed 's/.*load/load/'))"
-    TONOLOT_E2E_LOAD=1 TONOLOT_E2E_SERVER=$server TONOLOT_E2E_SCENARIOS=bcd \
+    TONOLOT_E2E_LOAD=1 TONOLOT_E2E_SERVER=$server TONOLOT_E2E_RECORD_LATENCY=$latency \
+        TONOLOT_E2E_SCENARIOS=bcd \
         "$root/tests/e2e/run.sh" "$program" "$root/build/artifacts/load-$trial-$number" \
         "$root/build/e2e-cache" 2>&1 | tee "$log"
     status=${PIPESTATUS[0]}
