@@ -31,7 +31,7 @@ start_pulseaudio() {
     local work=$1
     pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
         --load="module-null-sink sink_name=cap" --load="module-native-protocol-unix" \
-        --log-target="file:$work/pulse.log" >/dev/null 2>&1
+        --log-target="file:$work/pulse.log" --log-time=1 >/dev/null 2>&1
     # The daemon writes its pid file during start-up; it serves once `pactl info` answers.
     wait_until 10 test -s "$XDG_RUNTIME_DIR/pulse/pid" || {
         echo "PulseAudio wrote no pid file (see pulse.log)"
