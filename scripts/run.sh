@@ -49,9 +49,9 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # Wine's PulseAudio driver keeps only about 30 ms in the sound server, and refills it from a
 # thread of ordinary priority (Wine cannot raise it without privileges); that thread is sometimes
 # late, by up to some tens of ms even on a calm machine, and the tone breaks off for a moment.
-# 90 ms of room lets it be late by about 80 ms; the press still stores what sounds (measured: as
-# with 60 ms, which still lost 5 ms in about one tone in a hundred). The variable is the sound
-# library's own.
+# 90 ms of room leaves it about 80 ms to be late instead of 50 (60 ms of room still lost 5 ms in
+# about one tone in a hundred), and the press still stores what sounds (docs/performance.md).
+# The variable is the sound library's own.
 export PULSE_LATENCY_MSEC="${PULSE_LATENCY_MSEC:-90}"
 echo "Starting $home/tonolot.exe (records in $home/tonolot.def)"
 exec wine "$home/tonolot.exe"
