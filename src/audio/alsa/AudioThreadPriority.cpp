@@ -3,12 +3,14 @@
 #include <gio/gio.h>
 
 #include <sched.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,16 +31,69 @@ constexpr const char* KitPath = "/org/freedesktop/RealtimeKit1";
 // Once a call found no RealtimeKit, the later threads do not ask again.
 std::atomic<bool> kitMissing{false};
 
+// The budget as set (hard limit) and the warning before it (soft limit), for the handler.
+std::atomic<rlim_t> budgetHard{RLIM_INFINITY};
+std::atomic<rlim_t> budgetSoft{RLIM_INFINITY};
+std::atomic<bool> traceLowering{false};
+
+// At the soft limit the kernel signals the process, on the thread that ran over it (the one
+// running at that tick). That thread gives up real time at once, so the hard limit, at which
+// the kernel kills the whole program (and with it a measurement not yet stored), is never
+// reached. The kernel has moved the soft limit a second on; it is set back for the next thread.
+void LowerSpinningThread(int) {
+    const int savedErrno = errno;
+    sched_param normal{};
+    if ((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) != SCHED_OTHER &&
+        sched_setscheduler(0, SCHED_OTHER, &normal) == 0 && traceLowering.load()) {
+        static constexpr char text[] =
+            "tonolot: audio thread priority: lowered, the thread ran without a pause\n";
+        [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, text, sizeof text - 1);
+    }
+    const rlimit limit{budgetSoft.load(), budgetHard.load()};
+    if (limit.rlim_max != RLIM_INFINITY) {
+        setrlimit(RLIMIT_RTTIME, &limit);
+    }
+    errno = savedErrno;
+}
+
+// Installs LowerSpinningThread for SIGXCPU once, unless the process has a handler of its own.
+// False where the signal would still end the program.
+bool CatchSpinning() {
+    static const bool caught = [] {
+        struct sigaction current = {};
+        if (sigaction(SIGXCPU, nullptr, &current) != 0) {
+            return false;
+        }
+        if (current.sa_handler == LowerSpinningThread) {
+            return true;
+        }
+        if (current.sa_handler != SIG_DFL) {
+            return current.sa_handler == SIG_IGN;
+        }
+        struct sigaction action = {};
+        action.sa_handler = LowerSpinningThread;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGXCPU, &action, nullptr) == 0;
+    }();
+    return caught;
+}
+
+// Sets RLIMIT_RTTIME to at most `microseconds` (hard), with the soft limit at half of it where
+// SIGXCPU is caught, so a thread that spins is lowered before it could be killed.
 bool LimitRealtimeBudget(rlim_t microseconds) {
     rlimit limit{};
     if (getrlimit(RLIMIT_RTTIME, &limit) != 0) {
         return false;
     }
     const rlim_t budget = std::min(microseconds, limit.rlim_max);
-    if (limit.rlim_cur == budget && limit.rlim_max == budget) {
+    const rlim_t warning = CatchSpinning() ? budget / 2 : budget;
+    budgetHard.store(budget);
+    budgetSoft.store(warning);
+    if (limit.rlim_cur == warning && limit.rlim_max == budget) {
         return true;
     }
-    limit.rlim_cur = budget;
+    limit.rlim_cur = warning;
     limit.rlim_max = budget;
     return setrlimit(RLIMIT_RTTIME, &limit) == 0;
 }
@@ -160,6 +215,7 @@ const char* Promote() {
 
 const char* PromoteAudioThread() {
     static std::atomic<const char*> told{nullptr};
+    traceLowering.store(std::getenv("TONOLOT_TRACE_AUDIO") != nullptr);
     const char* how = Promote();
     if (std::getenv("TONOLOT_TRACE_AUDIO") != nullptr && told.exchange(how) != how) {
         std::fprintf(stderr, "tonolot: audio thread priority: %s\n", how);

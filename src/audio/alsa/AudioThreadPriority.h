@@ -8,9 +8,12 @@
 //    SCHED_RESET_ON_FORK, so this thread alone);
 // 3. else a nice level of NiceLevel, directly or through RealtimeKit (MakeThreadHighPriority);
 // 4. else it leaves the thread as it is.
-// Before real time is asked for, RLIMIT_RTTIME is lowered to RealtimeBudgetMicroseconds: the
-// kernel stops a real-time thread that runs that long without blocking, so a fault that spins
-// cannot take a core from the desktop; RealtimeKit demands such a limit anyway.
+// Before real time is asked for, RLIMIT_RTTIME is lowered to RealtimeBudgetMicroseconds, so a
+// fault that spins cannot take a core from the desktop; RealtimeKit demands such a limit anyway.
+// The kernel kills the whole process when a real-time thread runs that long without blocking,
+// so the soft limit stands at half of it: SIGXCPU there lowers the thread that ran over to
+// normal scheduling (a device that plays at once, or a slow machine, is no reason to end the
+// program with a measurement in it). A SIGXCPU handler the process already has is left alone.
 //
 // Returns which way was taken, in words. With TONOLOT_TRACE_AUDIO set in the environment it is
 // also written to standard error (once, and again when it changes); otherwise nothing is.

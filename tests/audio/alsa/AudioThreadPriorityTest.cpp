@@ -5,8 +5,20 @@
 #include <sched.h>
 #include <sys/resource.h>
 
+#include <ctime>
 #include <string>
 #include <thread>
+
+namespace {
+
+// CPU time of the calling thread, in milliseconds.
+long ThreadMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace
 
 // Which way is open depends on the machine (privileges, RealtimeKit); whichever it took, the
 // thread must be scheduled as it says, and the real-time budget must guard it.
@@ -34,4 +46,26 @@ TEST(AudioThreadPriority, TheThreadRunsAsTheWayTakenSays) {
     }
     // The calling thread keeps its own scheduling.
     EXPECT_EQ(sched_getscheduler(0) & ~SCHED_RESET_ON_FORK, SCHED_OTHER);
+}
+
+// A real-time thread that runs past its budget without blocking (a device that takes every frame
+// at once) loses real time; the process, which the kernel would kill at the budget, lives on.
+TEST(AudioThreadPriority, AThreadThatSpinsPastItsBudgetIsLoweredNotKilled) {
+    std::string how;
+    int policy = -1;
+    rlimit afterwards{};
+    std::thread audio([&] {
+        how = PromoteAudioThread();
+        const long began = ThreadMilliseconds();
+        while (ThreadMilliseconds() - began < 400) {
+        }
+        policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        getrlimit(RLIMIT_RTTIME, &afterwards);
+    });
+    audio.join();
+    if (how.rfind("SCHED_RR", 0) != 0) {
+        GTEST_SKIP() << "no real time here: " << how;
+    }
+    EXPECT_EQ(policy, SCHED_OTHER);
+    EXPECT_LT(afterwards.rlim_cur, afterwards.rlim_max) << "the warning is set again";
 }
