@@ -195,15 +195,17 @@ fi
 windowsPackageLog="$logs/package-windows.log"
 "$root/scripts/package-windows.sh" >"$windowsPackageLog" 2>&1 &
 windowsPackage=$!
-windowsInstaller() {
-    local result=0
-    wait "$windowsPackage" || result=$?
-    cat "$windowsPackageLog"
-    return $result
-}
 step "Debian package: lintian, AppStream, desktop entry, the installed program" \
     "$root/scripts/package-deb.sh"
-step "Windows installer under Wine: install, the installed program, uninstall" windowsInstaller
+# Waited for here: a step runs in a pipeline, whose shell is not the background job's parent.
+windowsPackageResult=0
+wait "$windowsPackage" || windowsPackageResult=$?
+windowsInstaller() {
+    cat "$windowsPackageLog"
+    return "$windowsPackageResult"
+}
+step "Windows installer under Wine (made beside the Debian package): install, the installed program, uninstall" \
+    windowsInstaller
 
 summarizeFailures
 echo
