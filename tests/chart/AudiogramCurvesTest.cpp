@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr CanvasRect Item{0, 0, 450, 234};
-
 std::vector<CanvasColor> CurveColors(const ChartScene& scene) {
     RecordingCanvas canvas;
     DrawAudiogramChart(canvas, Item, scene.Records(), &TestFrequencyOf);

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr CanvasRect Item{0, 0, 450, 234};
 constexpr int ColumnLines[10] = {10, 57, 104, 151, 198, 245, 292, 339, 386, 433};
 constexpr int RowLines[10] = {15, 36, 57, 78, 99, 120, 141, 162, 183, 204};
 

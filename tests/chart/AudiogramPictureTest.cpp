@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr CanvasRect Item{0, 0, 450, 234};
 constexpr std::int32_t Max32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t Min32 = std::numeric_limits<std::int32_t>::min();
 

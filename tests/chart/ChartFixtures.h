@@ -8,6 +8,9 @@
 #include <cstring>
 #include <string>
 
+// The chart's item as the dialog gives it.
+constexpr CanvasRect Item{0, 0, 450, 234};
+
 // The frequency table the labels show, 70 Hz to 12000 Hz.
 inline int TestFrequencyOf(int index) {
     static constexpr int table[10] = {70, 125, 250, 500, 1000, 2000, 4000, 6000, 8000, 12000};

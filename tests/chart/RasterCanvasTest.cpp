@@ -77,19 +77,19 @@ TEST(RasterCanvasCoverage, TwoPixelPenAddsTheRowAboveAndReachesTheEnd) {
 }
 
 TEST(RasterCanvasCoverage, FarAwayEndPointsKeepTheExactPixels) {
-    // A line to a point far outside hits the same pixels inside as its visible piece would.
-    RasterCanvas far(40, 40);
-    far.MoveTo(-2000000000, -1000000000);
-    far.LineTo(2000000000, 1000000000);
-    RasterCanvas near(40, 40);
-    near.MoveTo(-40, -20);
-    near.LineTo(80, 40);
+    // A line to a point distant outside hits the same pixels inside as its visible piece would.
+    RasterCanvas distant(40, 40);
+    distant.MoveTo(-2000000000, -1000000000);
+    distant.LineTo(2000000000, 1000000000);
+    RasterCanvas visible(40, 40);
+    visible.MoveTo(-40, -20);
+    visible.LineTo(80, 40);
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 40; ++x) {
-            EXPECT_EQ(far.Pixel(x, y), near.Pixel(x, y)) << x << "," << y;
+            EXPECT_EQ(distant.Pixel(x, y), visible.Pixel(x, y)) << x << "," << y;
         }
     }
-    EXPECT_GT(far.Count(RasterCanvas::Black), 30);
+    EXPECT_GT(distant.Count(RasterCanvas::Black), 30);
 }
 
 TEST(RasterCanvasText, OpaqueTextBlanksItsCellTransparentTextDoesNot) {

@@ -1,3 +1,4 @@
+#include "AllocationLimit.h"
 #include "support/TextString.h"
 
 #include <gtest/gtest.h>
@@ -5,11 +6,6 @@
 #include <string>
 
 namespace {
-
-struct AllocationLimit {
-    explicit AllocationLimit(std::uint32_t bytes) { TextString::LimitAllocations(bytes); }
-    ~AllocationLimit() { TextString::LimitAllocations(TextString::WholeText); }
-};
 
 // Each test starts from a fresh shared buffer as the program has it at start-up.
 class TextStringFormat : public ::testing::Test {

@@ -1,16 +1,11 @@
 #include "support/TextString.h"
+#include "AllocationLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
-
-// Lifts the allocation limit again however a test ends.
-struct AllocationLimit {
-    explicit AllocationLimit(std::uint32_t bytes) { TextString::LimitAllocations(bytes); }
-    ~AllocationLimit() { TextString::LimitAllocations(TextString::WholeText); }
-};
 
 TEST(TextStringBlocks, NewStringIsEmptyWithoutBlock) {
     TextString text;

@@ -17,7 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 
-constexpr WaveFormat CdFormat{WaveFormatPcm, 2, 44100, 44100 * 4, 4, 16, 0};
 constexpr std::uint32_t SlotFrames = 1024;
 
 struct SinkOnFake {

@@ -1,4 +1,5 @@
 #include "../StreamerFixture.h"
+#include "FakeAlsaCalls.h"
 
 #include "audio/alsa/AlsaSink.h"
 #include "audio/alsa/AlsaWaveOut.h"
@@ -25,8 +26,6 @@ bool Eventually(const std::function<bool()>& condition) {
     }
     return true;
 }
-
-constexpr WaveFormat CdFormat{WaveFormatPcm, 2, 44100, 44100 * 4, 4, 16, 0};
 
 TEST(AlsaDevice, PlaysTheRingInOrderThroughStopStartAndClose) {
     ScriptedPresenter presenter;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/WaveOut.h"
 #include "audio/alsa/AlsaCalls.h"
 
 #include <cerrno>
@@ -7,6 +8,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+// The stream format of the tones: 16-bit stereo at 44100 Hz.
+constexpr WaveFormat CdFormat{WaveFormatPcm, 2, 44100, 44100 * 4, 4, 16, 0};
 
 // A PCM behind the AlsaCalls seam that plays only when the test says so (Play), holds at most
 // `room` frames, reports as its delay what it holds plus `latency`, and fails as told. It keeps
