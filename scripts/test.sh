@@ -139,9 +139,9 @@ endToEndNative() {
     local names=("PulseAudio, by mouse" "by keyboard and through the accessibility tree"
         "PipeWire")
     local pids=()
-    # The scenarios are shared out so that the three runs take about as long (six to seven
-    # minutes each). Scenario r also puts tonolot.exe beside the native program on one data
-    # file, in the Wine prefix the run under Wine left.
+    # The scenarios are shared out so that no run takes much longer than the others (four and a
+    # half to six and a half minutes). Scenario r also puts tonolot.exe beside the native program
+    # on one data file, in the Wine prefix the run under Wine left.
     TONOLOT_E2E_SCENARIOS=abcdefghim "$root/tests/e2e/run.sh" "$program" \
         "$out/e2e-native" "$root/build/e2e-cache" >"$out/e2e-native.log" 2>&1 &
     pids+=($!)
