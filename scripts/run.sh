@@ -49,9 +49,10 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # Wine's PulseAudio driver keeps only about 30 ms in the sound server, and refills it from a
 # thread of ordinary priority (Wine cannot raise it without privileges); that thread is sometimes
 # late, by up to some tens of ms even on a calm machine, and the tone breaks off for a moment.
-# 90 ms of room leaves it about 80 ms to be late instead of 50 (60 ms of room still lost 5 ms in
-# about one tone in a hundred), and the press still stores what sounds (docs/performance.md).
-# The variable is the sound library's own.
-export PULSE_LATENCY_MSEC="${PULSE_LATENCY_MSEC:-90}"
+# 200 ms of room outlasts a thread held for 100 ms, as a busy machine or a virtual machine's host
+# holds one (90 ms still lost 5-20 ms in about one tone in a hundred, under load in one in ten),
+# and the press still stores what sounds (docs/performance.md). The variable is the sound
+# library's own.
+export PULSE_LATENCY_MSEC="${PULSE_LATENCY_MSEC:-200}"
 echo "Starting $home/tonolot.exe (records in $home/tonolot.def)"
 exec wine "$home/tonolot.exe"

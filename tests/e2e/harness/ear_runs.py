@@ -141,7 +141,7 @@ def check_dropouts(ctx, run, tones):
     broken, machines = [], []
     for t in tones:
         machine, program = stalls_module.split_dropouts(t.dropouts, run.capture.time_of, stalls,
-                                                        analysis.RATE)
+                                                        analysis.RATE, ctx.kind.underrun_room)
         machines += ["%.0f Hz: %.1f ms at %.2f s" % (t.frequency or 0, length * 1000 /
                                                      analysis.RATE, first / analysis.RATE)
                      for first, length in machine]
@@ -183,6 +183,9 @@ def check_run(ctx, session, run, shapes=True):
     # A gap while the machine or the processor stood still is the test machine's (stalls.py);
     # it is named, and every other one fails.
     check_dropouts(ctx, run, tones)
+    if ctx.kind.underrun_room:
+        ctx.report.note("%s: underflows of Wine's stream in the program's log so far: %d" % (
+            label, session.program.log_text("latin-1").count(": Underflow")))
     ear = "left" if run.channel == 0 else "right"
     wrong = ["%.0f Hz in the %s channel" % (t.frequency or 0, "left" if t.channel == 0 else "right")
              for t in tones if t.channel != run.channel]

@@ -82,16 +82,23 @@ class Program:
         self._log.close()
 
 
+def wine_latency_msec():
+    """The room in the sound server that Wine is given (PULSE_LATENCY_MSEC), as a string."""
+    return os.environ.get("PULSE_LATENCY_MSEC", os.environ.get("TONOLOT_E2E_WINE_LATENCY", "200"))
+
+
 class WineProgram(Program):
     def __init__(self, exe_path, log_path, env=None):
         self.exe_path = exe_path
         environment = dict(os.environ)
         environment.update(env or {})
-        environment["WINEDEBUG"] = os.environ.get("TONOLOT_E2E_WINEDEBUG", "-all,+msgbox")
+        # The boxes' texts, and the underflows Wine's sound driver meets, with their times.
+        environment["WINEDEBUG"] = os.environ.get("TONOLOT_E2E_WINEDEBUG",
+                                                  "-all,+msgbox,warn+pulse,+timestamp")
         # As scripts/run.sh does for Wine: Wine 8's sound driver keeps about 30 ms in the sound
         # server, fed by an ordinary thread, so a busy machine makes it run dry (see
         # docs/performance.md, "Where Wine's dropouts arise"). Only Wine gets it, not the capture.
-        environment.setdefault("PULSE_LATENCY_MSEC", os.environ.get("TONOLOT_E2E_WINE_LATENCY", "90"))
+        environment.setdefault("PULSE_LATENCY_MSEC", wine_latency_msec())
         super().__init__(["wine", os.path.basename(exe_path)], os.path.dirname(exe_path),
                          log_path, environment, os.path.basename(exe_path))
 

@@ -4,7 +4,7 @@ native Linux program (GTK, ALSA). The scenarios are the same; these are the valu
 import os
 import shutil
 
-from program import NativeProgram, WineProgram
+from program import NativeProgram, WineProgram, wine_latency_msec
 
 
 class WineKind:
@@ -20,6 +20,9 @@ class WineKind:
     # Whether the program's audio trace tells when each tone's frames were handed to the sound
     # server (TONOLOT_TRACE_AUDIO), for the start delay.
     traces_starts = False
+    # Wine answers an underrun with silence for the room it has in the server (stalls.py); the
+    # room is what the harness gives Wine (program.py).
+    underrun_room = float(wine_latency_msec()) / 1000
     # Whether each tone's frequency is judged span by span: under Wine the first span of a
     # 125 Hz tone once measured 0.7 % high (not yet explained), so it is only noted there.
     judges_frequency_spans = False
@@ -57,6 +60,7 @@ class NativeKind:
     # ALSA starts at once; a little for the capture and the sound server's own latency.
     device_start = 0.3
     traces_starts = True
+    underrun_room = 0.0
     judges_frequency_spans = True
     # ALSA fails to open "default" (no pulse server: no card to fall back to); the program shows
     # it as the Windows program shows Wine's code.
