@@ -50,7 +50,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # thread of ordinary priority (Wine cannot raise it without privileges); that thread is sometimes
 # late, by up to some tens of ms even on a calm machine, and the tone breaks off for a moment.
 # 200 ms of room outlasts a thread held for 100 ms, as a busy machine or a virtual machine's host
-# holds one (90 ms still lost 5-20 ms in about one tone in a hundred, under load in one in ten),
+# holds one (90 ms still lost 5-20 ms in about one tone in a hundred, under load one in twenty),
 # and the press still stores what sounds (docs/performance.md). The variable is the sound
 # library's own.
 export PULSE_LATENCY_MSEC="${PULSE_LATENCY_MSEC:-200}"
