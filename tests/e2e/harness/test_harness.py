@@ -138,21 +138,17 @@ class StallTest(unittest.TestCase):
         self.assertEqual(gaps[1:], program)
 
     def test_under_wine_the_silence_after_the_machines_underrun_is_the_machines_too(self):
-        stalls = [(10.0, 0.1)]
         time_of = lambda frame: 5.0 + frame / RATE
-        at = lambda seconds: int((seconds - 5.0) * RATE)
-        held, follower = (at(10.05), int(0.015 * RATE)), (at(10.16), int(0.02 * RATE))
-        late, too_long = (at(10.3), int(0.02 * RATE)), (at(10.16), int(0.1 * RATE))
-        self.assertEqual(([held, follower], []),
-                         split_dropouts([held, follower], time_of, stalls, RATE, 0.09))
-        self.assertEqual(([held], [late]), split_dropouts([held, late], time_of, stalls, RATE, 0.09))
-        self.assertEqual(([held], [too_long]),
-                         split_dropouts([held, too_long], time_of, stalls, RATE, 0.09))
-        # Natively no driver writes silence of its own; and after the program's dropout, none.
-        self.assertEqual(([held], [follower]), split_dropouts([held, follower], time_of, stalls, RATE))
-        own = (at(11.0), int(0.01 * RATE))
-        self.assertEqual(([], [own, (at(11.05), 441)]),
-                         split_dropouts([own, (at(11.05), 441)], time_of, stalls, RATE, 0.09))
+        gap = lambda seconds, length: (int((seconds - 5.0) * RATE), int(length * RATE))
+        held, follower, own = gap(10.05, 0.015), gap(10.16, 0.02), gap(11.0, 0.01)
+        # (dropouts, the room Wine has; how many of them are the machine's)
+        for dropouts, room, machines in [([held, follower], 0.09, 2),
+                                         ([held, gap(10.3, 0.02)], 0.09, 1),  # too late
+                                         ([held, gap(10.16, 0.1)], 0.09, 1),  # too long
+                                         ([held, follower], 0.0, 1),  # natively: no such silence
+                                         ([own, gap(11.05, 0.01)], 0.09, 0)]:  # after the program's
+            self.assertEqual((dropouts[:machines], dropouts[machines:]),
+                             split_dropouts(dropouts, time_of, [(10.0, 0.1)], RATE, room))
 
     def test_the_watchers_lines_give_stalls_of_the_machine_and_holds_of_one_processor(self):
         with tempfile.TemporaryDirectory() as folder:
